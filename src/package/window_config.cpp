@@ -1,0 +1,55 @@
+#include "package/window_config.h"
+
+#include <algorithm>
+
+#include "app/workspace.h"
+#include "platform/text.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+// Positions `doc` on MSG / Wnd; false when the configuration has no settings.
+bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
+    return doc.LoadFile(path) && doc.FindElement(u"MSG") && doc.EnterElement() &&
+           doc.FindElement(u"Wnd");
+}
+
+}  // namespace
+
+std::u16string ConfigPath() { return g_workspaceDir + u"\\config.xml"; }
+
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle) {
+    return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                       [](char16_t a, char16_t b) { return Fold(a) == Fold(b); }) != text.end();
+}
+
+std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path) {
+    XmlDocument doc;
+    if (!OpenWnd(doc, path)) return std::nullopt;
+    LoadingConfig config;
+    config.showLoading = ContainsIgnoringCase(doc.GetAttribute(u"bShowLoading"), u"TRUE");
+    if (config.showLoading) {
+        config.loadX = platform::ParseInt(doc.GetAttribute(u"LoadX"));
+        config.loadY = platform::ParseInt(doc.GetAttribute(u"LoadY"));
+    }
+    return config;
+}
+
+std::optional<MainWindowConfig> ReadMainWindowConfig(std::u16string_view path) {
+    XmlDocument doc;
+    if (!OpenWnd(doc, path)) return std::nullopt;
+    MainWindowConfig config;
+    const std::u16string width = doc.GetAttribute(u"Width");
+    if (!width.empty()) config.width = platform::ParseInt(width);
+    const std::u16string height = doc.GetAttribute(u"Height");
+    if (!height.empty()) config.height = platform::ParseInt(height);
+    config.title = doc.GetAttribute(u"Title");
+    config.fullScreen = ContainsIgnoringCase(doc.GetAttribute(u"Bfull"), u"TRUE");
+    // This flag is tested against the lower-case word, the others against "TRUE";
+    // both comparisons ignore case, so the difference is only in the source.
+    config.showTitle = ContainsIgnoringCase(doc.GetAttribute(u"bShowTitle"), u"true");
+    config.titleBitmap = doc.GetAttribute(u"TBKbmp");
+    return config;
+}

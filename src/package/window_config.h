@@ -1,0 +1,33 @@
+#pragma once
+// The config.xml: the loading window's and the main window's settings,
+// read afresh from the workspace each time they are needed.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// "%s\config.xml" of the workspace.
+std::u16string ConfigPath();
+
+struct LoadingConfig {
+    bool showLoading = false;
+    int loadX = 0;
+    int loadY = 0;
+};
+
+// Nothing when the file does not load, or has no MSG / Wnd.
+std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path);
+
+struct MainWindowConfig {
+    std::optional<int> width;   // only when the attribute is not empty
+    std::optional<int> height;
+    std::u16string title;
+    bool fullScreen = false;
+    bool showTitle = false;
+    std::u16string titleBitmap;  // name relative to the workspace; empty for the built-in one
+};
+
+std::optional<MainWindowConfig> ReadMainWindowConfig(std::u16string_view path);
+
+// Case-insensitive (A-Z folding) substring test, as the flags are read.
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle);

@@ -1,0 +1,166 @@
+#include "platform/path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::string NativePath(std::u16string_view path) {
+    std::u16string p(path);
+    if (p.size() >= 2 && p[1] == u':' &&
+        ((p[0] >= u'a' && p[0] <= u'z') || (p[0] >= u'A' && p[0] <= u'Z'))) {
+        p.erase(0, 2);
+    }
+    std::replace(p.begin(), p.end(), u'\\', u'/');
+    if (p.empty() && path.size() >= 2) p = u"/";  // "C:" alone names the drive root
+    return Utf16ToUtf8(p);
+}
+
+bool PathFileExists(std::u16string_view path) {
+    if (path.empty()) return false;
+    struct stat st{};
+    return stat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool PathIsDirectory(std::u16string_view path) {
+    if (path.empty()) return false;
+    struct stat st{};
+    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(std::u16string_view path) {
+    return !path.empty() && mkdir(NativePath(path).c_str(), 0700) == 0;
+}
+
+bool RemoveDirectory(std::u16string_view path) { return rmdir(NativePath(path).c_str()) == 0; }
+
+bool DeleteFile(std::u16string_view path) {
+    const std::string native = NativePath(path);
+    struct stat st{};
+    if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return unlink(native.c_str()) == 0;
+}
+
+bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists) {
+    const int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st{};
+    if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(in);
+        return false;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+    const int out = open(NativePath(to).c_str(), flags, 0644);
+    if (out < 0) {
+        close(in);
+        return false;
+    }
+    bool ok = true;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    close(in);
+    if (close(out) != 0) ok = false;
+    return ok;
+}
+
+std::FILE* OpenFileForWrite(std::u16string_view path) {
+    const int fd = open(NativePath(path).c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) close(fd);
+    return f;
+}
+
+std::FILE* OpenExistingForUpdate(std::u16string_view path) {
+    const int fd = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "r+b");
+    if (!f) close(fd);
+    return f;
+}
+
+bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative) {
+    std::u16string path(root);
+    size_t start = 0;
+    while (start < relative.size()) {
+        size_t end = relative.find_first_of(u"\\/", start);
+        if (end == std::u16string_view::npos) end = relative.size();
+        if (end > start) {
+            path += u'/';
+            path += relative.substr(start, end - start);
+            struct stat st{};
+            if (lstat(NativePath(path).c_str(), &st) != 0) return false;  // nothing further exists
+            if (S_ISLNK(st.st_mode)) return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
+    entries.clear();
+    const std::string native = NativePath(path);
+    DIR* dir = opendir(native.c_str());
+    if (!dir) return false;
+    const int dirFd = dirfd(dir);
+    while (const dirent* d = readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        DirEntry e;
+        e.name = Utf8ToUtf16(name);
+        struct statx sx{};
+        if (statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW,
+                  STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_CTIME, &sx) == 0) {
+            e.isSymlink = S_ISLNK(sx.stx_mode);
+            e.isDirectory = S_ISDIR(sx.stx_mode);
+            e.size = sx.stx_size;
+            e.creationTime = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec
+                                                          : sx.stx_ctime.tv_sec;
+        }
+        entries.push_back(std::move(e));
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return true;
+}
+
+std::u16string TempPath() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = tmp && *tmp ? tmp : "/tmp";
+    if (dir.back() != '/') dir.push_back('/');
+    return Utf8ToUtf16(dir);
+}
+
+std::u16string ExePath() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    return Utf8ToUtf16(std::string_view(buffer, static_cast<size_t>(n)));
+}
+
+}  // namespace platform

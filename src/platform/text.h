@@ -1,0 +1,33 @@
+#pragma once
+// Text conversion between the program's UTF-16 strings and the byte encodings
+// of the outside world: UTF-8 (file names, libxml2) and the user's locale
+// charset (log files, sockets, the registry, ANSI text files).
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// The charset of the user's locale (after setlocale(LC_ALL, "")), e.g. "UTF-8" or "GBK".
+std::string AnsiCharset();
+
+// Converts to a named charset; a character the charset cannot represent becomes '?'.
+std::string FromUtf16(std::u16string_view text, const std::string& charset);
+std::u16string ToUtf16(std::string_view bytes, const std::string& charset);
+
+// The same in the locale charset ("the system ANSI code page").
+inline std::string ToAnsi(std::u16string_view text) { return FromUtf16(text, AnsiCharset()); }
+inline std::u16string FromAnsi(std::string_view bytes) { return ToUtf16(bytes, AnsiCharset()); }
+
+// Lenient decimal parsing used wherever numbers arrive as text: leading blanks
+// and a sign, then digits up to the first other character; no digits gives 0.
+// Values beyond the 32-bit range saturate.
+int ParseInt(std::u16string_view text);
+
+// Plain ASCII helper for literals assembled at run time.
+std::u16string Widen(std::string_view ascii);
+
+}  // namespace platform

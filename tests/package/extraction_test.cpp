@@ -1,0 +1,213 @@
+#include "package/extraction.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+#include <vector>
+
+#include "support/package_builder.h"
+#include "support/test_support.h"
+
+using test::ListEntry;
+
+namespace {
+
+class Extraction : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetExtractionState();
+        timerRequests = 0;
+        g_requestConfigTimer = [this] { ++timerRequests; };
+        ws = dir / "ws";
+        mkdir(ws.c_str(), 0700);
+    }
+    void TearDown() override { g_requestConfigTimer = nullptr; }
+
+    void Run(const std::string& package) {
+        test::WriteFile(dir / "issue.bin", package);
+        ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws));
+    }
+    std::string Out(const std::string& name) { return test::ReadFile(ws + "/" + name); }
+
+    test::TempDir dir;
+    test::MessageBoxRecorder boxes;
+    std::string ws;
+    int timerRequests = 0;
+};
+
+}  // namespace
+
+TEST_F(Extraction, LoadingMovieFirstAndConfigSecond) {
+    const std::string prefix = "PLAYER";
+    const auto list = test::FileListXml({{"load.swf", "4", "6"}, {"config.xml", "7", "6"},
+                                         {"sub\\a.swf", "3", "6"}, {"中文.txt", "3", "6"}});
+    Run(test::AppendedPackage(prefix, "LOAD<MSG/>xAAA中", list));
+    EXPECT_EQ(Out("load.swf"), "LOAD");
+    EXPECT_EQ(Out("config.xml"), "<MSG/>x");
+    EXPECT_EQ(Out("sub/a.swf"), "AAA");
+    EXPECT_EQ(Out("中文.txt"), "中");
+    EXPECT_EQ(Out("filelist.xml"), list);
+    EXPECT_EQ(test::U8(g_loadingMoviePath.Get()), ws + "\\load.swf");
+    EXPECT_EQ(timerRequests, 1);
+    EXPECT_EQ(g_extractDone, 1);
+    EXPECT_EQ(g_extractFailed, 0);
+    EXPECT_DOUBLE_EQ(g_extractProgress, 100.0);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Extraction, EmptyNamesBetweenFilesDoNotShiftData) {
+    const auto list = test::FileListXml(
+        {{"a", "2", "1"}, {"", "5"}, {"", "9"}, {"b", "3"}, {"c", ""}, {"d", "1"}});
+    Run(test::AppendedPackage("P", "AABBBD", list));
+    EXPECT_EQ(Out("a"), "AA");
+    EXPECT_EQ(Out("b"), "BBB");
+    EXPECT_EQ(Out("d"), "D");
+    EXPECT_FALSE(test::Exists(ws + "/c"));
+}
+
+TEST_F(Extraction, NestedQkIsUnpackedBesideItself) {
+    const auto inner = test::NestedPackage("vellmainIMG", test::FileListXml({{"vellmain.swf", "8"},
+                                                                             {"img\\p.jpg", "3"}}));
+    const auto list = test::FileListXml({{"x.qk", std::to_string(inner.size()), "0"},
+                                         {"X.QK", std::to_string(inner.size())}});
+    Run(test::AppendedPackage("", inner + inner, list));
+    EXPECT_EQ(Out("x.qk"), inner);
+    EXPECT_EQ(Out("x/vellmain.swf"), "vellmain");
+    EXPECT_EQ(Out("x/img/p.jpg"), "IMG");
+    EXPECT_TRUE(test::Exists(ws + "/x/filelist.xml"));
+    EXPECT_EQ(Out("X.QK"), inner);  // upper case: a plain file
+    EXPECT_FALSE(test::Exists(ws + "/X"));
+}
+
+TEST_F(Extraction, ProgressStartsAtOneThenFollowsTheDataOnItsOwnBase) {
+    // Observe the value after each file through the config timer hook of later files.
+    std::vector<double> seen;
+    g_requestConfigTimer = [&] { seen.push_back(g_extractProgress); };
+    const auto list = test::FileListXml({{"config.xml", "4", "100"}, {"config.xml", "4"},
+                                         {"config.xml", "2"}});
+    Run(test::AppendedPackage(std::string(100, 'P'), "aaaabbbbcc", list));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_DOUBLE_EQ(seen[0], 1.0);   // right after the list was copied
+    EXPECT_DOUBLE_EQ(seen[1], 40.0);  // after the first file: 4 of 10 bytes
+    EXPECT_DOUBLE_EQ(seen[2], 80.0);
+    EXPECT_DOUBLE_EQ(g_extractProgress, 100.0);
+}
+
+TEST_F(Extraction, ProgressNeverPassesOneHundred) {
+    const auto list = test::FileListXml({{"a", "50", "0"}, {"b", "50"}});
+    Run(test::AppendedPackage("", "0123456789", list));  // sizes claim far more than exists
+    EXPECT_LE(g_extractProgress, 100.0);
+    EXPECT_GE(g_extractProgress, 0.0);
+    EXPECT_EQ(g_extractDone, 1);
+}
+
+TEST_F(Extraction, ShortDataWritesWhatExistsAndNegativeSizesNothing) {
+    const auto list = test::FileListXml({{"neg", "-3", "0"}, {"short", "1000000"}});
+    const std::string package = test::AppendedPackage("", "abc", list);
+    Run(package);
+    EXPECT_EQ(Out("neg"), "");
+    // The copy stops at the end of the file: the data, the list and the trailer.
+    EXPECT_EQ(Out("short"), package);
+}
+
+TEST_F(Extraction, UnsafeNamesWriteNothingOutsideAndKeepTheOffsets) {
+    test::TempDir outside;
+    const std::string evil = outside.path();
+    const auto list = test::FileListXml({{"a", "1", "0"},
+                                         {"..\\..\\escape", "1"},
+                                         {evil + "/abs", "1"},
+                                         {"C:\\drive", "1"},
+                                         {"sub\\..\\..\\up", "1"},
+                                         {"b", "1"}});
+    Run(test::AppendedPackage("", "AXYZWB", list));
+    EXPECT_EQ(Out("a"), "A");
+    EXPECT_EQ(Out("b"), "B");
+    EXPECT_FALSE(test::Exists(dir / "escape"));
+    EXPECT_FALSE(test::Exists(evil + "/abs"));
+    EXPECT_FALSE(test::Exists("/drive"));
+    EXPECT_FALSE(test::Exists(dir / "up"));
+}
+
+TEST_F(Extraction, UnsafeNamesInsideNestedPackagesAndSymlinksAreRefused) {
+    test::TempDir outside;
+    ASSERT_EQ(symlink(outside.path().c_str(), (ws + "/link").c_str()), 0);
+    const auto inner = test::NestedPackage("12", test::FileListXml({{"..\\..\\..\\n1", "1"},
+                                                                     {"ok", "1"}}));
+    const auto list = test::FileListXml({{"link\\thru", "1", "0"},
+                                         {"m.qk", std::to_string(inner.size())}});
+    Run(test::AppendedPackage("", "T" + inner, list));
+    EXPECT_FALSE(test::Exists(outside / "thru"));
+    EXPECT_EQ(Out("m/ok"), "2");
+    EXPECT_FALSE(test::Exists(dir / "n1"));
+}
+
+TEST_F(Extraction, DamagedFileListsCountAsFinishedWithNothing) {
+    for (const char* list : {"garbage", "<Files/>", ""}) {
+        ResetExtractionState();
+        Run(test::AppendedPackage("P", "data", list));
+        EXPECT_EQ(g_extractDone, 1);
+        EXPECT_EQ(g_extractFailed, 0);
+        EXPECT_TRUE(g_loadingMoviePath.Get().empty());
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Extraction, UnreadablePackageShowsTheMessageAndEndsTheRun) {
+    ExtractPackage(test::U16(dir / "missing.exe"), test::U16(ws));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"无法打开本EXE文件!");
+    EXPECT_EQ(boxes.boxes[0].caption, u"Error");
+    EXPECT_EQ(g_extractDone, 1);
+    EXPECT_EQ(g_extractFailed, 1);
+}
+
+TEST_F(Extraction, UnwritableFileListShowsTheMessage) {
+    Run(test::AppendedPackage("P", "", test::FileListXml({})));
+    ResetExtractionState();
+    boxes.boxes.clear();
+    // A folder below a plain file can never be created, so the list cannot be copied out.
+    ExtractPackage(test::U16(dir / "issue.bin"), test::U16(dir / "issue.bin") + u"\\ws");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"filelist.xml文件不存在！");
+    EXPECT_EQ(boxes.boxes[0].caption, u"Brivol Error");
+    EXPECT_EQ(g_extractFailed, 1);
+}
+
+TEST_F(Extraction, BadNestedPackagesShowTheirMessages) {
+    test::WriteFile(dir / "bad.qk", "no trailer here");
+    ExtractNestedPackage(test::U16(dir / "bad.qk"), test::U16(ws));
+    ExtractNestedPackage(test::U16(dir / "none.qk"), test::U16(ws));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, u"不是有效的QK文件或文件已经损坏!");
+    EXPECT_EQ(boxes.boxes[0].caption, u"Brivol");
+    EXPECT_EQ(boxes.boxes[0].style, platform::MB_ICONWARNING);
+    EXPECT_EQ(boxes.boxes[1].text, u"打开qk工程失败！");
+}
+
+TEST_F(Extraction, PublishedValuesCanBeReadFromAnotherThread) {
+    std::string data;
+    std::vector<ListEntry> entries;
+    for (int i = 0; i < 200; ++i) {
+        entries.push_back({"f" + std::to_string(i), "1000", i == 0 ? "0" : "-"});
+        data += std::string(1000, static_cast<char>('a' + i % 26));
+    }
+    test::WriteFile(dir / "issue.bin", test::AppendedPackage("", data, test::FileListXml(entries)));
+    std::thread worker([&] { ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws)); });
+    double last = 0;
+    bool monotonic = true;
+    while (!g_extractDone) {
+        const double p = g_extractProgress;
+        const std::u16string path = g_loadingMoviePath.Get();
+        if (!path.empty()) {
+            EXPECT_EQ(test::U8(path), ws + "\\f0");
+        }
+        if (p < last && last > 1.0) monotonic = false;
+        last = p;
+    }
+    worker.join();
+    EXPECT_TRUE(monotonic);
+    // Once done is seen, every file is complete.
+    EXPECT_EQ(test::ReadFile(ws + "/f199"), std::string(1000, 'a' + 199 % 26));
+}

@@ -1,0 +1,27 @@
+#include "package_builder.h"
+
+#include "package_writer.h"
+
+namespace test {
+
+std::string FileListXml(const std::vector<ListEntry>& entries) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
+    for (const auto& e : entries) {
+        xml += "<File name=\"" + e.name + "\"";
+        if (e.size != "-") xml += " size=\"" + e.size + "\"";
+        if (e.startpos != "-") xml += " startpos=\"" + e.startpos + "\"";
+        xml += "/>";
+    }
+    return xml + "</FileList>\r\n";
+}
+
+std::string AppendedPackage(const std::string& prefix, const std::string& data,
+                            const std::string& listXml) {
+    return prefix + data + listXml + BuildAppendedTrailer(static_cast<uint32_t>(listXml.size()));
+}
+
+std::string NestedPackage(const std::string& data, const std::string& listXml) {
+    return data + listXml + BuildNestedTrailer(static_cast<uint32_t>(listXml.size()));
+}
+
+}  // namespace test

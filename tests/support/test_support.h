@@ -1,0 +1,47 @@
+#pragma once
+// Helpers shared by the tests: a temporary folder, a message-box recorder and
+// small file utilities.
+
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace test {
+
+// A fresh folder below the temporary folder, deleted with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::u16string u16() const;
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Records every message box and answers with the queued buttons (IDOK when the
+// queue is empty). Installs itself for its lifetime.
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    std::vector<platform::MessageBoxRequest> boxes;
+    std::vector<int> answers;
+
+private:
+    platform::MessageBoxHandler m_previous;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+std::u16string U16(const std::string& utf8);
+std::string U8(const std::u16string& utf16);
+
+}  // namespace test

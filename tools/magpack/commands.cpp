@@ -1,0 +1,293 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "package/byte_source.h"
+#include "package/extraction.h"
+#include "package/package_format.h"
+#include "package_writer.h"
+#include "platform/text.h"
+#include "progress_bar.h"
+#include "app/workspace.h"
+#include "xml/xml_document.h"
+
+namespace fs = std::filesystem;
+
+namespace magpack {
+namespace {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "magpack: %s\n", message.c_str());
+    return 1;
+}
+
+int BadUsage(const std::string& message) {
+    std::fprintf(stderr, "magpack: %s (see magpack --help)\n", message.c_str());
+    return 2;
+}
+
+std::u16string U16(const fs::path& p) { return platform::Utf8ToUtf16(p.string()); }
+
+// The name a file of the issue folder has in the package: relative, `\` separators.
+std::u16string PackedName(const fs::path& relative) {
+    std::u16string name;
+    for (const auto& part : relative) {
+        if (!name.empty()) name += u'\\';
+        name += U16(part);
+    }
+    return name;
+}
+
+struct Options {
+    std::vector<std::string> positional;
+    std::string output, player, loading;
+    std::vector<std::string> qk;
+};
+
+bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (a == "-o" || a == "--output") {
+            if (!value(o.output)) return false;
+        } else if (a == "--player") {
+            if (!value(o.player)) return false;
+        } else if (a == "--loading") {
+            if (!value(o.loading)) return false;
+        } else if (a == "--qk") {
+            std::string v;
+            if (!value(v)) return false;
+            o.qk.push_back(v);
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return true;
+}
+
+// Every regular file below `dir`, sorted by their packed names for a stable order.
+std::vector<fs::path> FilesBelow(const fs::path& dir, const std::set<fs::path>& skipDirs) {
+    std::vector<fs::path> files;
+    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
+         ++it) {
+        const fs::path rel = fs::relative(it->path(), dir);
+        if (it->is_directory() && skipDirs.count(rel)) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_regular_file()) files.push_back(rel);
+    }
+    std::sort(files.begin(), files.end(),
+              [](const fs::path& a, const fs::path& b) { return PackedName(a) < PackedName(b); });
+    return files;
+}
+
+// Writes a nested package of `dir` to `out`.
+bool WriteQk(const fs::path& dir, std::FILE* out) {
+    PackageWriter writer(out, PackageWriter::Kind::Nested, 0);
+    for (const auto& rel : FilesBelow(dir, {})) {
+        if (!writer.AddFile(PackedName(rel), (dir / rel).string())) return false;
+    }
+    return writer.Finish();
+}
+
+bool CopyInto(const std::string& from, std::FILE* out, int64_t* copied) {
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in) return false;
+    std::vector<char> buffer(1 << 20);
+    size_t n;
+    *copied = 0;
+    bool ok = true;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+        ok = ok && std::fwrite(buffer.data(), 1, n, out) == n;
+        *copied += static_cast<int64_t>(n);
+    }
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    return ok;
+}
+
+struct BarContext {
+    ProgressBar* bar;
+    int64_t base;
+};
+
+void BarProgress(int64_t done, void* context) {
+    auto* c = static_cast<BarContext*>(context);
+    c->bar->Update(c->base + done);
+}
+
+}  // namespace
+
+int Build(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!ParseOptions(args, o, error)) return BadUsage(error);
+    if (o.positional.size() != 1) return BadUsage("build takes one ISSUE_DIR");
+    if (o.player.empty() || o.loading.empty() || o.output.empty()) {
+        return BadUsage("build needs --player, --loading and -o");
+    }
+    const fs::path issue = o.positional[0];
+    if (!fs::is_directory(issue)) return Fail(issue.string() + " is not a folder");
+    if (!fs::is_regular_file(o.loading)) return Fail("no loading movie " + o.loading);
+    if (!fs::is_regular_file(issue / "config.xml")) return Fail("no config.xml in " + issue.string());
+    for (const auto& q : o.qk) {
+        if (!fs::is_directory(issue / q)) return Fail("--qk " + q + " is not a sub-folder of the issue");
+    }
+
+    std::FILE* out = std::fopen(o.output.c_str(), "wb");
+    if (!out) return Fail("cannot write " + o.output);
+    int64_t startpos = 0;
+    if (!CopyInto(o.player, out, &startpos)) {
+        std::fclose(out);
+        return Fail("cannot copy the player " + o.player);
+    }
+
+    std::set<fs::path> qkDirs(o.qk.begin(), o.qk.end());
+    std::vector<fs::path> files = FilesBelow(issue, qkDirs);
+    const fs::path loadingRel = fs::exists(issue / fs::path(o.loading).filename()) &&
+                                        fs::equivalent(issue / fs::path(o.loading).filename(), o.loading)
+                                    ? fs::path(o.loading).filename()
+                                    : fs::path();
+    int64_t total = fs::file_size(o.loading);
+    for (const auto& f : files) total += static_cast<int64_t>(fs::file_size(issue / f));
+    ProgressBar bar(total);
+    BarContext context{&bar, 0};
+
+    PackageWriter writer(out, PackageWriter::Kind::Appended, startpos);
+    bool ok = writer.AddFile(U16(fs::path(o.loading).filename()), o.loading, BarProgress, &context);
+    context.base += writer.Entries().back().size;
+    ok = ok && writer.AddFile(u"config.xml", (issue / "config.xml").string(), BarProgress, &context);
+    context.base += writer.Entries().back().size;
+    for (const auto& f : files) {
+        if (!ok) break;
+        if (f == "config.xml" || f == loadingRel) continue;
+        ok = writer.AddFile(PackedName(f), (issue / f).string(), BarProgress, &context);
+        context.base += writer.Entries().back().size;
+    }
+    for (const auto& q : o.qk) {
+        if (!ok) break;
+        // Packed into a temporary file first so its size is known.
+        std::FILE* tmp = std::tmpfile();
+        ok = tmp && WriteQk(issue / q, tmp);
+        if (ok) {
+            std::rewind(tmp);
+            std::vector<char> bytes;
+            std::vector<char> buffer(1 << 20);
+            size_t n;
+            while ((n = std::fread(buffer.data(), 1, buffer.size(), tmp)) > 0) {
+                bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
+            }
+            ok = writer.AddBytes(PackedName(fs::path(q)) + u".qk",
+                                 std::string_view(bytes.data(), bytes.size()));
+        }
+        if (tmp) std::fclose(tmp);
+    }
+    ok = ok && writer.Finish();
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) return Fail("failed writing " + o.output);
+    fs::permissions(o.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    return 0;
+}
+
+int MakeQk(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!ParseOptions(args, o, error)) return BadUsage(error);
+    if (o.positional.size() != 1 || o.output.empty()) return BadUsage("qk takes DIR -o OUT.qk");
+    if (!fs::is_directory(o.positional[0])) return Fail(o.positional[0] + " is not a folder");
+    std::FILE* out = std::fopen(o.output.c_str(), "wb");
+    if (!out) return Fail("cannot write " + o.output);
+    const bool ok = WriteQk(o.positional[0], out);
+    if (std::fclose(out) != 0 || !ok) return Fail("failed writing " + o.output);
+    return 0;
+}
+
+namespace {
+
+// Reads the file list of `path` as either layout. A file whose name ends in ".qk"
+// or whose last two bytes are "QK" is read as a nested package.
+int ReadContents(const std::string& path, PackageContents& contents, bool& nested) {
+    FileByteSource source(platform::Utf8ToUtf16(path));
+    if (!source.IsOpen()) return Fail("cannot open " + path);
+    FileListSpan span;
+    std::string ext = fs::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    nested = LocateNestedList(source, span) == NestedListResult::Ok;
+    if (!nested && ext == ".qk") return Fail(path + " is not a valid .qk package (no QK trailer)");
+    if (!nested) {
+        if (source.Size() < kAppendedTrailerSize) return Fail(path + " is too short to hold a package");
+        span = LocateAppendedList(source);
+    }
+    if (span.length == 0) return Fail(path + ": the trailer names no file list");
+    XmlDocument list;
+    if (!list.LoadBytes(ReadSpan(source, span))) return Fail(path + ": the file list is not XML");
+    const bool found = nested ? ReadNestedEntries(list, span, contents)
+                              : ReadAppendedEntries(list, span, contents);
+    if (!found) return Fail(path + ": the file list has no FileList element");
+    return 0;
+}
+
+}  // namespace
+
+int List(const std::vector<std::string>& args) {
+    if (args.size() != 1) return BadUsage("list takes one FILE");
+    PackageContents contents;
+    bool nested = false;
+    if (int r = ReadContents(args[0], contents, nested)) return r;
+    std::printf("# %s package, data at %lld, %zu files\n", nested ? "nested" : "appended",
+                static_cast<long long>(contents.dataStart), contents.entries.size());
+    std::printf("%12s %12s  %s\n", "offset", "size", "name");
+    for (const auto& e : contents.entries) {
+        std::printf("%12lld %12lld  %s\n", static_cast<long long>(e.offset),
+                    static_cast<long long>(e.size), platform::Utf16ToUtf8(e.name).c_str());
+    }
+    return 0;
+}
+
+int Extract(const std::vector<std::string>& args) {
+    if (args.size() != 2) return BadUsage("extract takes FILE DIR");
+    PackageContents contents;
+    bool nested = false;
+    if (int r = ReadContents(args[0], contents, nested)) return r;
+    std::error_code ec;
+    fs::create_directories(args[1], ec);
+    if (!fs::is_directory(args[1])) return Fail("cannot create " + args[1]);
+    const std::u16string source = platform::Utf8ToUtf16(fs::absolute(args[0]).string());
+    const std::u16string folder = platform::Utf8ToUtf16(fs::absolute(args[1]).string());
+    if (nested) {
+        ExtractNestedPackage(source, folder);
+        return 0;
+    }
+    ResetExtractionState();
+    std::thread worker([&] { ExtractPackage(source, folder); });
+    {
+        ProgressBar bar(100);
+        while (!g_extractDone) {
+            bar.Update(static_cast<int64_t>(g_extractProgress.load()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        bar.Update(100);
+    }
+    worker.join();
+    return g_extractFailed ? 1 : 0;
+}
+
+int Convert(const std::vector<std::string>&) { return Fail("convert is not available yet"); }
+
+}  // namespace magpack

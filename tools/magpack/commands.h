@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace magpack {
+
+// Each returns the process exit code: 0 on success, 1 on bad input, 2 on bad usage.
+int Build(const std::vector<std::string>& args);
+int MakeQk(const std::vector<std::string>& args);
+int List(const std::vector<std::string>& args);
+int Extract(const std::vector<std::string>& args);
+int Convert(const std::vector<std::string>& args);
+
+}  // namespace magpack

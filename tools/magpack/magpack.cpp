@@ -1,0 +1,58 @@
+// magpack: builds, lists, verifies and extracts magazine issues.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+
+namespace {
+
+void Usage(std::FILE* out) {
+    std::fputs(
+        "usage:\n"
+        "  magpack build --player PLAYER --loading LOADING.swf [--qk SUBDIR]... ISSUE_DIR -o OUT\n"
+        "      Appends an issue to a copy of PLAYER: the loading movie first, config.xml\n"
+        "      second, then every other file of ISSUE_DIR (sub-folders included). Each\n"
+        "      --qk SUBDIR is packed as one nested package SUBDIR.qk instead.\n"
+        "  magpack qk DIR -o OUT.qk       Makes a stand-alone nested package of DIR.\n"
+        "  magpack list FILE              Lists name, size and absolute offset of every file.\n"
+        "  magpack extract FILE DIR       Extracts FILE into DIR exactly as the Player does.\n"
+        "  magpack convert OLD -o NEW [--player PLAYER]\n"
+        "      Re-appends the package of any issue (e.g. one made for another viewer) to\n"
+        "      this Player, keeping every byte of the package but the first startpos.\n",
+        out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        Usage(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+        Usage(stdout);
+        return 0;
+    }
+    int result = -1;
+    if (command == "build") result = magpack::Build(args);
+    if (command == "qk") result = magpack::MakeQk(args);
+    if (command == "list") result = magpack::List(args);
+    if (command == "extract") result = magpack::Extract(args);
+    if (command == "convert") result = magpack::Convert(args);
+    if (result == -1) {
+        std::fprintf(stderr, "magpack: unknown command '%s'\n", command.c_str());
+        Usage(stderr);
+        return 2;
+    }
+    return result;
+}
