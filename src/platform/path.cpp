@@ -121,6 +121,32 @@ bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative)
     return false;
 }
 
+namespace {
+
+bool StatEntry(int dirFd, const char* name, DirEntry& e) {
+    struct statx sx{};
+    if (statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_CTIME,
+              &sx) != 0) {
+        return false;
+    }
+    e.isSymlink = S_ISLNK(sx.stx_mode);
+    e.isDirectory = S_ISDIR(sx.stx_mode);
+    e.size = sx.stx_size;
+    // Where the file system records no birth time, the change time stands in.
+    e.creationTime = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
+    return true;
+}
+
+}  // namespace
+
+bool GetEntry(std::u16string_view path, DirEntry& entry) {
+    const std::string native = NativePath(path);
+    const size_t slash = native.find_last_of('/');
+    entry = DirEntry{};
+    entry.name = Utf8ToUtf16(slash == std::string::npos ? native : native.substr(slash + 1));
+    return !native.empty() && StatEntry(AT_FDCWD, native.c_str(), entry);
+}
+
 bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
     entries.clear();
     const std::string native = NativePath(path);
@@ -132,15 +158,7 @@ bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
         if (name == "." || name == "..") continue;
         DirEntry e;
         e.name = Utf8ToUtf16(name);
-        struct statx sx{};
-        if (statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW,
-                  STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_CTIME, &sx) == 0) {
-            e.isSymlink = S_ISLNK(sx.stx_mode);
-            e.isDirectory = S_ISDIR(sx.stx_mode);
-            e.size = sx.stx_size;
-            e.creationTime = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec
-                                                          : sx.stx_ctime.tv_sec;
-        }
+        StatEntry(dirFd, name.c_str(), e);
         entries.push_back(std::move(e));
     }
     closedir(dir);

@@ -41,6 +41,9 @@ std::FILE* OpenExistingForUpdate(std::u16string_view path);
 // link: writing through it could land outside `root`.
 bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative);
 
+// The entry a path names itself (a symbolic link is not followed).
+bool GetEntry(std::u16string_view path, DirEntry& entry);
+
 // Entries of a folder except "." and "..", sorted by name so that the order is stable.
 bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries);
 
