@@ -1,0 +1,143 @@
+// The commands that movies send through FSCommand. Answers go back by calling a
+// function of the movie.
+
+#include <cstdio>
+
+#include "app/workspace.h"
+#include "bridge/external_interface.h"
+#include "bridge/pipe_split.h"
+#include "bridge/player_host.h"
+#include "platform/message_box.h"
+#include "platform/path.h"
+#include "platform/text.h"
+
+#ifndef PLAYER_SUBSCRIBE_URL
+#define PLAYER_SUBSCRIBE_URL "https://www.example.com/magazine-subscription"
+#endif
+
+namespace {
+
+constexpr size_t kMaxAnsiPath = 259;
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+void ReadReg(PlayerHost& host, std::u16string_view args) {
+    auto [root, rest] = SplitFirst(args);
+    auto [subKey, name] = SplitFirst(rest);
+    const std::u16string value =
+        host.ReadRegistryString(RegistryRootFromName(root), subKey, name);
+    host.CallFunction(InvokeWithString(u"hdgetreg", value));
+}
+
+void AddRegString(PlayerHost& host, std::u16string_view args) {
+    auto [root, rest] = SplitFirst(args);
+    auto [subKey, rest2] = SplitFirst(rest);
+    auto [name, data] = SplitFirst(rest2);
+    host.WriteRegistryString(RegistryRootFromName(root), subKey, name, data);
+}
+
+void CopyFileOut(PlayerHost&, std::u16string_view args) {
+    auto [source, dest] = SplitFirst(args);
+    if (platform::PathFileExists(dest)) {
+        std::u16string prompt = dest + u"已存在,是否覆盖?";
+        if (platform::MessageBox(nullptr, prompt, u"提示",
+                                 platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDNO) {
+            return;
+        }
+    }
+    platform::CopyFile(g_workspaceDir + u"\\" + source, dest, false);
+}
+
+void WriteLog(PlayerHost&, std::u16string_view args) {
+    auto [file, text] = SplitFirst(args);
+    // The path had to fit the original 260-byte buffer in the locale charset.
+    if (platform::ToAnsi(file).size() > kMaxAnsiPath) return;
+    std::FILE* f = platform::OpenExistingForUpdate(file);
+    if (!f) return;
+    std::fseek(f, 0, SEEK_END);
+    const std::string bytes = platform::ToAnsi(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fflush(f);
+    std::fclose(f);
+}
+
+void Start(PlayerHost& host, std::u16string_view) {
+    PlayerState& state = host.State();
+    if (state.m_companionReady) {
+        const std::u16string r = host.CompanionQuery(u"subscribe");
+        host.CallFunction(InvokeWithString(u"vellbook", r));
+    }
+    if (state.m_otherMagazine) {
+        host.ShowWindow(ShowCommand::Restore);
+        state.m_otherMagazine = 0;
+        return;
+    }
+    host.ApplyWindowConfig();
+    host.DestroyLoadingWindow();
+}
+
+void Subscribe(PlayerHost& host, std::u16string_view args) {
+    if (host.State().m_companionReady) {
+        host.CompanionCommand(u"subscribe", u"a", u"," + std::u16string(args) + u",");
+        return;
+    }
+    const int answer = platform::MessageBox(
+        host.Owner(),
+        u"您未安装 VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL娱乐空间或Vell杂志订阅器",
+        u"订阅提示", platform::MB_YESNO | platform::MB_ICONQUESTION);
+    if (answer == platform::IDYES) host.OpenWebPage(platform::Widen(PLAYER_SUBSCRIBE_URL));
+}
+
+void OpenOtherMagazine(PlayerHost& host, std::u16string_view args) {
+    host.StopMovie();
+    host.ShowWindow(ShowCommand::ShowMinimized);
+    host.State().m_otherMagazine = 1;
+    const std::u16string path = args == u"0"
+                                    ? g_workspaceDir + u"\\vellmain.swf"
+                                    : g_workspaceDir + u"\\" + std::u16string(args) + u"\\vellmain.swf";
+    host.SetMovie(path);
+    host.PlayMovie();
+}
+
+using Command = void (*)(PlayerHost&, std::u16string_view);
+
+struct Entry {
+    const char16_t* name;
+    Command run;
+};
+
+// In dispatch order; names compare ignoring letter case.
+const Entry kCommands[] = {
+    {u"set_window", [](PlayerHost& h, std::u16string_view) { h.ShowPlayerWindow(false); }},
+    {u"max_window", [](PlayerHost& h, std::u16string_view) { h.ShowPlayerWindow(true); }},
+    {u"min_window",
+     [](PlayerHost& h, std::u16string_view) {
+         h.ShowWindow(h.State().m_trayShown ? ShowCommand::Hide : ShowCommand::ShowMinimized);
+     }},
+    {u"readreg", ReadReg},
+    {u"addregstring", AddRegString},
+    {u"copyfile", CopyFileOut},
+    {u"writelog", WriteLog},
+    {u"quit", [](PlayerHost& h, std::u16string_view) { h.OnCancel(); }},
+    {u"start", Start},
+    {u"subscribe", Subscribe},
+    {u"sendmails", [](PlayerHost& h, std::u16string_view a) { h.SendMail(std::u16string(a)); }},
+    {u"openothermag", OpenOtherMagazine},
+    {u"isonline",
+     [](PlayerHost& h, std::u16string_view) { h.CallFunction(InvokeWithInteger(u"cisonline", 1)); }},
+};
+
+}  // namespace
+
+void OnFSCommand(PlayerHost& host, std::u16string_view command, std::u16string_view args) {
+    for (const Entry& e : kCommands) {
+        if (EqualsIgnoringCase(command, e.name)) return e.run(host, args);
+    }
+}
