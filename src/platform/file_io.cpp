@@ -1,0 +1,70 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace platform {
+
+FileStamp StampOf(const std::string& nativePath) {
+    struct stat st{};
+    if (stat(nativePath.c_str(), &st) != 0) return {};
+    return {static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+            static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_ino)};
+}
+
+bool ReadFileBytes(const std::string& nativePath, std::string& bytes) {
+    bytes.clear();
+    std::FILE* f = std::fopen(nativePath.c_str(), "rb");
+    if (!f) return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+namespace {
+
+void CreateFolders(const std::string& dir) {
+    for (size_t i = 1; i <= dir.size(); ++i) {
+        if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0700);
+    }
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes) {
+    const size_t slash = nativePath.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : nativePath.substr(0, slash);
+    CreateFolders(dir);
+    std::string temp = nativePath + ".tmp-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temp.c_str(), nativePath.c_str()) != 0) {
+        unlink(temp.c_str());
+        return false;
+    }
+    const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace platform

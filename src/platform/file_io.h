@@ -1,0 +1,27 @@
+#pragma once
+// Whole-file reads and atomic replacement, for the small files the program keeps.
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Identifies one version of a file: a change by another process changes it.
+struct FileStamp {
+    int64_t mtimeNs = -1;
+    int64_t size = -1;
+    int64_t inode = -1;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of a native path; all -1 when the file does not exist.
+FileStamp StampOf(const std::string& nativePath);
+
+bool ReadFileBytes(const std::string& nativePath, std::string& bytes);
+
+// Writes a temporary file beside the target, flushes it to disk and renames it
+// over the target, so that a crash leaves either the old or the new contents.
+// Creates the target's folder (mode 0700) when missing.
+bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes);
+
+}  // namespace platform

@@ -1,0 +1,392 @@
+#include "services/registry_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/text.h"
+
+namespace {
+
+char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+const char16_t* RootName(RegistryRoot root) {
+    switch (root) {
+        case RegistryRoot::CurrentUser: return u"HKEY_CURRENT_USER";
+        case RegistryRoot::ClassesRoot: return u"HKEY_CLASSES_ROOT";
+        case RegistryRoot::LocalMachine: return u"HKEY_LOCAL_MACHINE";
+        case RegistryRoot::Users: return u"HKEY_USERS";
+        case RegistryRoot::CurrentConfig: return u"HKEY_CURRENT_CONFIG";
+        case RegistryRoot::None: break;
+    }
+    return nullptr;
+}
+
+bool EqualFolded(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
+}
+
+// `key` is `path` itself or one of its sub-keys.
+bool IsSameOrBelow(std::u16string_view key, std::u16string_view path) {
+    return EqualFolded(key.substr(0, path.size()), path) &&
+           (key.size() == path.size() || key[path.size()] == u'\\');
+}
+
+bool IsRootName(std::u16string_view name) {
+    for (auto r : {RegistryRoot::CurrentUser, RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
+                   RegistryRoot::Users, RegistryRoot::CurrentConfig}) {
+        if (EqualFolded(RootName(r), name)) return true;
+    }
+    return false;
+}
+
+std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminate) {
+    std::vector<uint8_t> out;
+    for (char16_t c : text) {
+        out.push_back(static_cast<uint8_t>(c & 0xFF));
+        out.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    if (terminate) out.insert(out.end(), {0, 0});
+    return out;
+}
+
+std::u16string TextOf(const std::vector<uint8_t>& data) {
+    std::u16string out;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        if (c == 0) break;
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::u16string DecodeFile(std::string_view bytes) {
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
+        std::u16string out;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            out.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+        }
+        return out;
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    return platform::Utf8ToUtf16(bytes);
+}
+
+// A quoted string with \\ and \" escapes; `pos` is on the opening quote and ends after the closing one.
+bool ReadQuoted(std::u16string_view line, size_t& pos, std::u16string& out) {
+    if (pos >= line.size() || line[pos] != u'"') return false;
+    out.clear();
+    for (++pos; pos < line.size(); ++pos) {
+        const char16_t c = line[pos];
+        if (c == u'"') {
+            ++pos;
+            return true;
+        }
+        if (c == u'\\' && pos + 1 < line.size()) {
+            out.push_back(line[++pos]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return false;
+}
+
+std::u16string Quote(std::u16string_view text) {
+    std::u16string out = u"\"";
+    for (char16_t c : text) {
+        if (c == u'\\' || c == u'"') out.push_back(u'\\');
+        out.push_back(c);
+    }
+    return out + u"\"";
+}
+
+int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+bool ParseHexBytes(std::u16string_view text, std::vector<uint8_t>& out) {
+    out.clear();
+    int pending = -1;
+    for (char16_t c : text) {
+        if (c == u',' || c == u' ' || c == u'\t') {
+            if (pending >= 0) out.push_back(static_cast<uint8_t>(pending));
+            pending = -1;
+            continue;
+        }
+        const int d = HexDigit(c);
+        if (d < 0) return false;
+        pending = pending < 0 ? d : pending * 16 + d;
+        if (pending > 0xFF) return false;
+    }
+    if (pending >= 0) out.push_back(static_cast<uint8_t>(pending));
+    return true;
+}
+
+// One value's data after "=": "text", dword:..., hex:..., hex(N):...
+bool ParseData(std::u16string_view text, RegistryValue& value) {
+    if (!text.empty() && text[0] == u'"') {
+        size_t pos = 0;
+        std::u16string s;
+        if (!ReadQuoted(text, pos, s)) return false;
+        value = {REG_SZ, Utf16Bytes(s, true)};
+        return true;
+    }
+    if (text.substr(0, 6) == u"dword:") {
+        uint32_t v = 0;
+        for (char16_t c : text.substr(6)) {
+            const int d = HexDigit(c);
+            if (d < 0) return false;
+            v = v * 16 + static_cast<uint32_t>(d);
+        }
+        value = {REG_DWORD, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                             static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)}};
+        return true;
+    }
+    uint32_t type = REG_BINARY;
+    std::u16string_view rest;
+    if (text.substr(0, 4) == u"hex:") {
+        rest = text.substr(4);
+    } else if (text.substr(0, 4) == u"hex(") {
+        const size_t close = text.find(u"):");
+        if (close == std::u16string_view::npos) return false;
+        type = 0;
+        for (char16_t c : text.substr(4, close - 4)) {
+            const int d = HexDigit(c);
+            if (d < 0) return false;
+            type = type * 16 + static_cast<uint32_t>(d);
+        }
+        rest = text.substr(close + 2);
+    } else {
+        return false;
+    }
+    value.type = type;
+    return ParseHexBytes(rest, value.data);
+}
+
+std::u16string FormatData(const RegistryValue& v) {
+    if (v.type == REG_SZ) return Quote(TextOf(v.data));
+    char buffer[16];
+    if (v.type == REG_DWORD && v.data.size() == 4) {
+        std::snprintf(buffer, sizeof buffer, "dword:%08x",
+                      v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24));
+        return platform::Widen(buffer);
+    }
+    std::string out = v.type == REG_BINARY ? "hex:" : "hex(" + [&] {
+        std::snprintf(buffer, sizeof buffer, "%x", v.type);
+        return std::string(buffer);
+    }() + "):";
+    for (size_t i = 0; i < v.data.size(); ++i) {
+        std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", v.data[i]);
+        out += buffer;
+    }
+    return platform::Widen(out);
+}
+
+}  // namespace
+
+bool CaseInsensitiveLess::operator()(const std::u16string& a, const std::u16string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+}
+
+RegistryStore::RegistryStore(std::string path) : m_path(std::move(path)) {}
+
+std::string RegistryStore::DefaultPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    return base + "/magazine-player/registry.reg";
+}
+
+RegistryStore& RegistryStore::Default() {
+    static RegistryStore store(DefaultPath());
+    return store;
+}
+
+std::u16string RegistryStore::KeyPath(RegistryRoot root, std::u16string_view subKey) {
+    std::u16string path = RootName(root);
+    while (!subKey.empty() && subKey.back() == u'\\') subKey.remove_suffix(1);
+    if (!subKey.empty()) path += u"\\" + std::u16string(subKey);
+    return path;
+}
+
+void RegistryStore::AddWithParents(Keys& keys, const std::u16string& path) {
+    for (size_t i = path.find(u'\\'); i != std::u16string::npos; i = path.find(u'\\', i + 1)) {
+        keys[path.substr(0, i)];
+    }
+    keys[path];
+}
+
+bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
+    const std::u16string text = DecodeFile(bytes);
+    std::vector<std::u16string> lines;
+    std::u16string current;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == u'\n') {
+            if (!current.empty() && current.back() == u'\r') current.pop_back();
+            // A trailing backslash continues a hex value on the next line.
+            if (!current.empty() && current.back() == u'\\' && i < text.size()) {
+                current.pop_back();
+                continue;
+            }
+            lines.push_back(current);
+            current.clear();
+            continue;
+        }
+        current.push_back(text[i]);
+    }
+    size_t first = 0;
+    while (first < lines.size() && lines[first].empty()) ++first;
+    if (first == lines.size() ||
+        (lines[first] != u"Windows Registry Editor Version 5.00" && lines[first] != u"REGEDIT4")) {
+        return false;
+    }
+    Values* key = nullptr;
+    for (size_t i = first + 1; i < lines.size(); ++i) {
+        std::u16string_view line = lines[i];
+        while (!line.empty() && (line.front() == u' ' || line.front() == u'\t')) line.remove_prefix(1);
+        if (line.empty() || line[0] == u';') continue;
+        if (line[0] == u'[') {
+            const size_t close = line.rfind(u']');
+            if (close == std::u16string_view::npos) return false;
+            std::u16string path(line.substr(1, close - 1));
+            const bool remove = !path.empty() && path[0] == u'-';
+            if (remove) path.erase(0, 1);
+            while (!path.empty() && path.back() == u'\\') path.pop_back();
+            if (!IsRootName(path.substr(0, path.find(u'\\')))) {
+                key = nullptr;  // not a key of the five roots: its values are skipped
+                continue;
+            }
+            if (remove) {
+                for (auto it = into.begin(); it != into.end();) {
+                    it = IsSameOrBelow(it->first, path) ? into.erase(it) : std::next(it);
+                }
+                key = nullptr;
+                continue;
+            }
+            AddWithParents(into, path);
+            key = &into[path];
+            continue;
+        }
+        if (!key) continue;
+        std::u16string name;
+        size_t pos = 0;
+        if (line[0] == u'@') {
+            pos = 1;
+        } else if (!ReadQuoted(line, pos, name)) {
+            return false;
+        }
+        if (pos >= line.size() || line[pos] != u'=') return false;
+        const std::u16string_view data = line.substr(pos + 1);
+        if (data == u"-") {
+            key->erase(name);
+            continue;
+        }
+        RegistryValue value;
+        if (!ParseData(data, value)) return false;
+        (*key)[name] = std::move(value);
+    }
+    return true;
+}
+
+void RegistryStore::Refresh() {
+    const platform::FileStamp stamp = platform::StampOf(m_path);
+    if (stamp == m_loaded) return;
+    m_loaded = stamp;
+    m_keys.clear();
+    std::string bytes;
+    if (platform::ReadFileBytes(m_path, bytes)) {
+        Keys keys;
+        if (Parse(bytes, keys)) m_keys = std::move(keys);
+    }
+}
+
+std::string RegistryStore::Export() const {
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n";
+    for (const auto& [path, values] : m_keys) {
+        text += u"[" + path + u"]\r\n";
+        for (const auto& [name, value] : values) {
+            text += (name.empty() ? std::u16string(u"@") : Quote(name)) + u"=" + FormatData(value) + u"\r\n";
+        }
+        text += u"\r\n";
+    }
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
+bool RegistryStore::Save() {
+    if (!platform::WriteFileAtomically(m_path, Export())) return false;
+    m_loaded = platform::StampOf(m_path);
+    return true;
+}
+
+bool RegistryStore::KeyExists(RegistryRoot root, std::u16string_view subKey) {
+    if (root == RegistryRoot::None) return false;
+    Refresh();
+    while (!subKey.empty() && subKey.back() == u'\\') subKey.remove_suffix(1);
+    return subKey.empty() || m_keys.count(KeyPath(root, subKey)) > 0;
+}
+
+std::optional<RegistryValue> RegistryStore::GetValue(RegistryRoot root, std::u16string_view subKey,
+                                                     std::u16string_view name) {
+    if (!KeyExists(root, subKey)) return std::nullopt;
+    const auto key = m_keys.find(KeyPath(root, subKey));
+    if (key == m_keys.end()) return std::nullopt;
+    const auto value = key->second.find(std::u16string(name));
+    if (value == key->second.end()) return std::nullopt;
+    return value->second;
+}
+
+bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey, std::u16string_view name,
+                             RegistryValue value) {
+    if (!KeyExists(root, subKey)) return false;
+    m_keys[KeyPath(root, subKey)][std::u16string(name)] = std::move(value);
+    return Save();
+}
+
+bool RegistryStore::Import(std::string_view fileBytes) {
+    Refresh();
+    Keys merged = m_keys;
+    if (!Parse(fileBytes, merged)) return false;
+    m_keys = std::move(merged);
+    return Save();
+}
+
+RegistryKey::RegistryKey(RegistryRoot root, std::u16string_view subKey, RegistryStore& store)
+    : m_root(root), m_subKey(subKey), m_store(store) {}
+
+std::u16string RegistryKey::ReadString(std::u16string_view valueName,
+                                       std::optional<std::u16string_view> subKey) {
+    if (subKey) m_subKey.assign(*subKey);
+    const auto value = m_store.GetValue(m_root, m_subKey, valueName);
+    // The value is read into 1024 bytes; one that does not fit is not read at all.
+    if (!value || value->data.size() > 1024) return {};
+    return TextOf(value->data);
+}
+
+void RegistryKey::WriteString(std::u16string_view valueName, std::u16string_view data,
+                              std::optional<std::u16string_view> subKey) {
+    if (subKey) m_subKey.assign(*subKey);
+    const std::string ansiData = platform::ToAnsi(data);
+    const std::string ansiName = platform::ToAnsi(valueName);
+    // Both went through 1024-byte buffers with their terminating zero.
+    if (ansiData.size() > 1023 || ansiName.size() > 1023) return;
+    // The value is stored the way the ANSI call stores it: converted back from the
+    // locale charset, without a terminating zero.
+    m_store.SetValue(m_root, m_subKey, platform::FromAnsi(ansiName),
+                     {REG_SZ, Utf16Bytes(platform::FromAnsi(ansiData), false)});
+}

@@ -1,0 +1,140 @@
+#include "services/registry_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string Utf16File(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+// As regedit exports it.
+const std::u16string kExport =
+    u"Windows Registry Editor Version 5.00\r\n\r\n"
+    u"[HKEY_CURRENT_USER\\Software\\Magazine]\r\n"
+    u"@=\"default value\"\r\n"
+    u"\"Path\"=\"C:\\\\Program Files\\\\Mag\"\r\n"
+    u"\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+    u"\"标题\"=\"杂志\"\r\n"
+    u"\"Count\"=dword:0000002a\r\n"
+    u"\"Blob\"=hex:48,00,69,00,\\\r\n  00,00\r\n\r\n"
+    u"[HKEY_LOCAL_MACHINE\\Software\\Vendor\\Sub]\r\n\r\n";
+
+class Registry : public ::testing::Test {
+protected:
+    Registry() : store(dir / "cfg/magazine-player/registry.reg") {}
+    void SetUp() override { ASSERT_TRUE(store.Import(Utf16File(kExport))); }
+    test::TempDir dir;
+    RegistryStore store;
+};
+
+}  // namespace
+
+TEST_F(Registry, ReadsAnExportedFile) {
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
+    EXPECT_EQ(key.ReadString(u""), u"default value");
+    EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
+    EXPECT_EQ(key.ReadString(u"quote"), u"say \"hi\"");  // names ignore case
+    EXPECT_EQ(key.ReadString(u"标题"), u"杂志");
+    EXPECT_EQ(key.ReadString(u"Blob"), u"Hi");  // any type reads as UTF-16 text
+    EXPECT_EQ(key.ReadString(u"Count"), u"*");
+    EXPECT_EQ(key.ReadString(u"Missing"), u"");
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"SOFTWARE\\magazine", store).ReadString(u"Path"),
+              u"C:\\Program Files\\Mag");
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Nope", store).ReadString(u"Path"), u"");
+    EXPECT_EQ(RegistryKey(RegistryRoot::None, u"Software\\Magazine", store).ReadString(u"Path"), u"");
+    EXPECT_TRUE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor"));  // parents exist too
+}
+
+TEST_F(Registry, WritesOnlyIntoExistingKeysAndKeepsBars) {
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
+    key.WriteString(u"Data", u"a|b|c");
+    RegistryStore reloaded(dir / "cfg/magazine-player/registry.reg");
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", reloaded).ReadString(u"Data"),
+              u"a|b|c");
+    RegistryKey missing(RegistryRoot::CurrentUser, u"Software\\Created", store);
+    missing.WriteString(u"X", u"y");
+    EXPECT_FALSE(reloaded.KeyExists(RegistryRoot::CurrentUser, u"Software\\Created"));
+    EXPECT_EQ(missing.ReadString(u"X"), u"");
+    RegistryKey none(RegistryRoot::None, u"Software\\Magazine", store);
+    none.WriteString(u"Z", u"z");
+    EXPECT_EQ(key.ReadString(u"Z"), u"");
+    key.WriteString(u"", u"new default");
+    EXPECT_EQ(key.ReadString(u""), u"new default");
+}
+
+TEST_F(Registry, BufferLimits) {
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
+    const std::u16string fits(1023, u'x');
+    key.WriteString(u"Long", fits);
+    EXPECT_EQ(key.ReadString(u"Long"), u"");  // 2046 bytes do not fit the 1024-byte read buffer
+    key.WriteString(u"Edge", std::u16string(512, u'y'));
+    EXPECT_EQ(key.ReadString(u"Edge"), std::u16string(512, u'y'));  // exactly 1024 bytes, no zero
+    const auto stored = store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine", u"Long");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->data.size(), 2046u);  // complete, without a terminating zero
+    key.WriteString(u"TooLong", std::u16string(1024, u'z'));
+    EXPECT_FALSE(store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine", u"TooLong"));
+    key.WriteString(std::u16string(1024, u'n'), u"v");
+    EXPECT_FALSE(store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine", std::u16string(1024, u'n')));
+}
+
+TEST_F(Registry, AnotherProcessesChangeIsSeen) {
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
+    EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
+    RegistryStore other(dir / "cfg/magazine-player/registry.reg");
+    RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", other).WriteString(u"Path", u"/opt/mag");
+    EXPECT_EQ(key.ReadString(u"Path"), u"/opt/mag");
+}
+
+TEST_F(Registry, AStrayTemporaryFileLosesNothing) {
+    const std::string path = dir / "cfg/magazine-player/registry.reg";
+    test::WriteFile(path + ".tmp-abcdef", "half written garbage");
+    RegistryStore fresh(path);
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", fresh);
+    EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
+    key.WriteString(u"After", u"crash");
+    RegistryStore again(path);
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"After"), u"crash");
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"标题"), u"杂志");
+}
+
+TEST_F(Registry, ExportRoundTripsThroughTheFileFormat) {
+    const std::string exported = store.Export();
+    EXPECT_EQ(exported.substr(0, 2), "\xFF\xFE");
+    RegistryStore copy(dir / "copy.reg");
+    ASSERT_TRUE(copy.Import(exported));
+    EXPECT_EQ(copy.Export(), exported);
+    RegistryStore utf8(dir / "utf8.reg");
+    ASSERT_TRUE(utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=\"b\"\n"));
+    EXPECT_EQ(RegistryKey(RegistryRoot::Users, u"X", utf8).ReadString(u"a"), u"b");
+    EXPECT_FALSE(utf8.Import("not a registry file"));
+    EXPECT_FALSE(utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=broken\n"));
+}
+
+TEST_F(Registry, DeletionEntriesRemoveKeysAndValues) {
+    ASSERT_TRUE(store.Import(Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                       u"[-HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n"
+                                       u"[HKEY_CURRENT_USER\\Software\\Magazine]\r\n\"Path\"=-\r\n")));
+    EXPECT_FALSE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor\\Sub"));
+    EXPECT_FALSE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor"));
+    EXPECT_TRUE(store.KeyExists(RegistryRoot::LocalMachine, u"Software"));
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", store).ReadString(u"Path"), u"");
+}
+
+TEST(RegistryDefault, LivesUnderTheConfigFolder) {
+    setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+    EXPECT_EQ(RegistryStore::DefaultPath(), "/tmp/xdg-test/magazine-player/registry.reg");
+    unsetenv("XDG_CONFIG_HOME");
+}
