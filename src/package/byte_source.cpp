@@ -36,6 +36,13 @@ size_t FileByteSource::ReadAt(int64_t offset, void* buffer, size_t size) {
     return done;
 }
 
+int64_t FileByteSource::CopyToFile(int64_t offset, int64_t size, int fd) {
+    if (m_fd < 0 || offset < 0) return -1;
+    loff_t in = offset;
+    const ssize_t n = copy_file_range(m_fd, &in, fd, nullptr, static_cast<size_t>(size), 0);
+    return n < 0 ? -1 : n;
+}
+
 size_t MemoryByteSource::ReadAt(int64_t offset, void* buffer, size_t size) {
     if (offset < 0 || offset >= Size()) return 0;
     const size_t n = std::min(size, m_bytes.size() - static_cast<size_t>(offset));

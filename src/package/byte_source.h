@@ -13,6 +13,12 @@ public:
     // Reads up to `size` bytes at `offset`; returns how many were read (0 at the end,
     // on a bad offset or on an error).
     virtual size_t ReadAt(int64_t offset, void* buffer, size_t size) = 0;
+    // Copies up to `size` bytes at `offset` straight into the open file `fd` at its
+    // current position, inside the kernel; -1 when this source cannot do that.
+    virtual int64_t CopyToFile(int64_t offset, int64_t size, int fd) {
+        (void)offset, (void)size, (void)fd;
+        return -1;
+    }
 };
 
 class FileByteSource : public ByteSource {
@@ -25,6 +31,7 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     int64_t Size() const override { return m_size; }
     size_t ReadAt(int64_t offset, void* buffer, size_t size) override;
+    int64_t CopyToFile(int64_t offset, int64_t size, int fd) override;
 
 private:
     int m_fd = -1;

@@ -70,19 +70,35 @@ void WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
     }
     std::FILE* out = platform::OpenFileForWrite(path);
     if (!out) return;
-    std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]());
     int64_t remaining = std::max<int64_t>(size, 0);
+    // In 1 MiB chunks, copied by the kernel where it can copy between the two files
+    // (no pass through user memory), else through one zero-filled 1 MiB buffer.
+    // Either way the copy stops early when the package ends.
     while (remaining > 0) {
-        const size_t chunk = static_cast<size_t>(std::min<int64_t>(remaining, kCopyBufferSize));
-        const size_t got = source.ReadAt(offset, buffer.get(), chunk);
-        if (got == 0) break;  // the package ends before the declared size
-        std::fwrite(buffer.get(), 1, got, out);
-        std::fflush(out);
-        offset += static_cast<int64_t>(got);
-        remaining -= static_cast<int64_t>(got);
+        const int64_t chunk = std::min<int64_t>(remaining, kCopyBufferSize);
+        const int64_t copied = source.CopyToFile(offset, chunk, fileno(out));
+        if (copied < 0) break;  // not possible here: fall back to the buffer
+        if (copied == 0) {
+            remaining = 0;
+            break;
+        }
+        offset += copied;
+        remaining -= copied;
+    }
+    if (remaining > 0) {
+        std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]());
+        while (remaining > 0) {
+            const size_t chunk = static_cast<size_t>(std::min<int64_t>(remaining, kCopyBufferSize));
+            const size_t got = source.ReadAt(offset, buffer.get(), chunk);
+            if (got == 0) break;
+            std::fwrite(buffer.get(), 1, got, out);
+            std::fflush(out);
+            offset += static_cast<int64_t>(got);
+            remaining -= static_cast<int64_t>(got);
+        }
+        std::memset(buffer.get(), 0, kCopyBufferSize);
     }
     std::fclose(out);
-    std::memset(buffer.get(), 0, kCopyBufferSize);
 }
 
 void OnFileExtracted(std::u16string_view, std::u16string_view name) {

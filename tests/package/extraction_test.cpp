@@ -211,3 +211,12 @@ TEST_F(Extraction, PublishedValuesCanBeReadFromAnotherThread) {
     // Once done is seen, every file is complete.
     EXPECT_EQ(test::ReadFile(ws + "/f199"), std::string(1000, 'a' + 199 % 26));
 }
+
+TEST_F(Extraction, SourcesThatCannotCopyInTheKernelGoThroughTheBuffer) {
+    const std::string data = std::string(3 << 20, 'q') + "tail";
+    MemoryByteSource source(data);
+    WritePackedFile(test::U16(ws) + u"\\a\\b.bin", source, 1, static_cast<int64_t>(data.size()));
+    EXPECT_EQ(Out("a/b.bin"), data.substr(1));  // the declared size runs one byte past the end
+    WritePackedFile(test::U16(ws) + u"\\neg.bin", source, 0, -1);
+    EXPECT_EQ(Out("neg.bin"), "");
+}
