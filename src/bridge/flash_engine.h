@@ -1,0 +1,41 @@
+#pragma once
+// What plays a movie behind CShockwaveflash1: the five members and two events
+// of the original control. The real engine runs the movie engine in a web
+// page; tests use a scripted one.
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class FlashEngine {
+public:
+    struct Events {
+        std::function<void(const QString& command, const QString& args)> fsCommand;
+        std::function<void(const QString& request)> flashCall;
+    };
+
+    virtual ~FlashEngine() = default;
+
+    // The widget the movie is drawn in.
+    virtual QWidget* Widget() = 0;
+    // A path of the file system; a single space unloads the movie.
+    virtual void SetMovie(const QString& path) = 0;
+    virtual void Play() = 0;
+    virtual void Stop() = 0;
+    virtual QString CallFunction(const QString& xml) = 0;
+    // The answer of the movie's pending ExternalInterface call.
+    virtual void SetReturnValue(const QString& xml) = 0;
+
+    void SetEvents(Events events) { m_events = std::move(events); }
+
+protected:
+    Events m_events;
+};
+
+// Makes the engine for each new control; replaceable so that tests can run
+// every window with a scripted engine. Returns nothing when no engine can be made.
+using FlashEngineFactory = std::function<std::unique_ptr<FlashEngine>(QWidget* parent)>;
+void SetFlashEngineFactory(FlashEngineFactory factory);
+std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent);

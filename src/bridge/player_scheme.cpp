@@ -1,0 +1,178 @@
+#include "bridge/player_scheme.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+#include "bridge/font_names.h"
+
+namespace {
+
+const QByteArray kScheme = "player";
+
+QByteArray MimeType(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == "html") return "text/html";
+    if (ext == "js") return "application/javascript";
+    if (ext == "wasm") return "application/wasm";
+    if (ext == "swf") return "application/x-shockwave-flash";
+    if (ext == "xml") return "text/xml";
+    if (ext == "json") return "application/json";
+    if (ext == "txt") return "text/plain";
+    if (ext == "png") return "image/png";
+    if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
+    if (ext == "gif") return "image/gif";
+    if (ext == "mp3") return "audio/mpeg";
+    return "application/octet-stream";
+}
+
+void Reply(QWebEngineUrlRequestJob* job, const QByteArray& type, QIODevice* device) {
+    device->setParent(job);
+    job->reply(type, device);
+}
+
+}  // namespace
+
+void PlayerSchemeHandler::RegisterScheme() {
+    QWebEngineUrlScheme scheme(kScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalAccessAllowed |
+                    QWebEngineUrlScheme::CorsEnabled);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+PlayerSchemeHandler& PlayerSchemeHandler::Instance() {
+    static PlayerSchemeHandler* handler = new PlayerSchemeHandler;
+    return *handler;
+}
+
+PlayerSchemeHandler::PlayerSchemeHandler() { FindFont(); }
+
+QWebEngineProfile* PlayerSchemeHandler::Profile() {
+    if (!m_profile) {
+        m_profile = new QWebEngineProfile(this);  // off the record: nothing is kept on disk
+        m_profile->installUrlSchemeHandler(kScheme, this);
+    }
+    return m_profile;
+}
+
+void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) { m_roots["ws"] = nativeFolder; }
+
+QString PlayerSchemeHandler::UrlForFile(const QString& nativePath) {
+    const QFileInfo info(nativePath);
+    const QString file = info.absoluteFilePath();
+    for (auto it = m_roots.cbegin(); it != m_roots.cend(); ++it) {
+        const QString root = QDir(it.value()).absolutePath() + "/";
+        if (file.startsWith(root)) {
+            return "player://" + it.key() + "/" + QString(QUrl::toPercentEncoding(file.mid(root.size()), "/"));
+        }
+    }
+    // A movie a command names outside the workspace is served from its own folder.
+    const QString host = QString("m%1").arg(m_roots.size());
+    m_roots[host] = info.absolutePath();
+    return "player://" + host + "/" + QString(QUrl::toPercentEncoding(info.fileName()));
+}
+
+int PlayerSchemeHandler::RegisterEngine(CallHandler handler) {
+    const int id = m_nextEngine++;
+    m_engines[id] = std::move(handler);
+    return id;
+}
+
+void PlayerSchemeHandler::UnregisterEngine(int id) { m_engines.remove(id); }
+
+void PlayerSchemeHandler::FindFont() {
+    QStringList candidates;
+    if (const QByteArray env = qgetenv("PLAYER_CJK_FONT"); !env.isEmpty()) candidates << QString::fromLocal8Bit(env);
+    candidates << "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+               << "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
+               << "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
+    for (const QString& path : candidates) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = f.readAll();
+        for (const auto& name : UnicodeFullNames(std::string_view(bytes.constData(), bytes.size()))) {
+            m_fontFaces << QString::fromStdU16String(name);
+        }
+        if (!m_fontFaces.isEmpty()) {
+            m_fontFile = path;
+            return;
+        }
+    }
+}
+
+void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& root, const QString& relative) {
+    const QString base = QDir(root).canonicalPath();
+    const QString path = QFileInfo(base + "/" + relative).canonicalFilePath();
+    // Nothing outside the folder is served, whatever the URL or a link inside says.
+    if (base.isEmpty() || path.isEmpty() || !path.startsWith(base + "/") || QFileInfo(path).isDir()) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto* file = new QFile(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        delete file;
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    Reply(job, MimeType(path), file);
+}
+
+void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
+    const QUrl url = job->requestUrl();
+    const QString host = url.host();
+    const QString path = url.path();
+    if (host == "app") {
+        if (path == "/call") {
+            const QUrlQuery query(url);
+            const int engine = query.queryItemValue("engine").toInt();
+            const QString kind = query.queryItemValue("kind");
+            const QString data = query.queryItemValue("data", QUrl::FullyDecoded);
+            // Answered from the event loop, never from here: a request answered
+            // inside this call keeps later requests from arriving while the host
+            // runs nested event loops (modal dialogs).
+            QPointer<QWebEngineUrlRequestJob> guarded(job);
+            QTimer::singleShot(0, this, [this, guarded, engine, kind, data] {
+                if (!guarded) return;
+                const auto handler = m_engines.value(engine);
+                if (handler) {
+                    handler(guarded, kind, data);
+                } else {
+                    AnswerCall(guarded, R"({"op":"return"})");
+                }
+            });
+            return;
+        }
+        if (path == "/font/cjk" && !m_fontFile.isEmpty()) {
+            auto* file = new QFile(m_fontFile);
+            if (file->open(QIODevice::ReadOnly)) return Reply(job, "font/collection", file);
+            delete file;
+        }
+        QString resource;
+        if (path.startsWith("/page/")) resource = ":/web/" + path.mid(6);
+        if (path.startsWith("/ruffle/")) resource = ":/ruffle/" + path.mid(8);
+        auto* file = new QFile(resource);
+        if (resource.isEmpty() || resource.contains("..") || !file->open(QIODevice::ReadOnly)) {
+            delete file;
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        return Reply(job, MimeType(resource), file);
+    }
+    if (m_roots.contains(host)) return ServeFile(job, m_roots.value(host), path.mid(1));
+    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+}
+
+void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json) {
+    if (!job) return;
+    auto* buffer = new QBuffer;
+    buffer->setData(json);
+    buffer->open(QIODevice::ReadOnly);
+    Reply(job, "application/json", buffer);
+}

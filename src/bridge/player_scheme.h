@@ -1,0 +1,57 @@
+#pragma once
+// The player: URL scheme through which the movie pages get everything: the
+// host page and its script, the movie engine's files, the CJK font, the movie
+// files (from the workspace, or from a folder a command named explicitly), and
+// the synchronous calls from the movie to the host.
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <functional>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QWebEngineUrlSchemeHandler>
+
+class QWebEngineProfile;
+class QWebEngineUrlRequestJob;
+
+class PlayerSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    // Must run before the QApplication exists.
+    static void RegisterScheme();
+    // The handler of the profile every movie page uses.
+    static PlayerSchemeHandler& Instance();
+    QWebEngineProfile* Profile();
+
+    // player://ws/... serves this folder.
+    void SetWorkspace(const QString& nativeFolder);
+    // A URL for a movie file: under the workspace, or in a folder of its own.
+    QString UrlForFile(const QString& nativePath);
+
+    // Calls from a page go to the engine registered under its id.
+    using CallHandler = std::function<void(QWebEngineUrlRequestJob*, const QString& kind, const QString& data)>;
+    int RegisterEngine(CallHandler handler);
+    void UnregisterEngine(int id);
+
+    // The CJK font served to the movie engine, and the names of its faces.
+    const QString& FontFile() const { return m_fontFile; }
+    const QStringList& FontFaceNames() const { return m_fontFaces; }
+
+    void requestStarted(QWebEngineUrlRequestJob* job) override;
+
+private:
+    PlayerSchemeHandler();
+    void ServeFile(QWebEngineUrlRequestJob* job, const QString& root, const QString& relative);
+    void FindFont();
+
+    QWebEngineProfile* m_profile = nullptr;
+    QMap<QString, QString> m_roots;  // host -> native folder
+    QMap<int, CallHandler> m_engines;
+    int m_nextEngine = 1;
+    QString m_fontFile;
+    QStringList m_fontFaces;
+};
+
+// Sends a JSON answer to a pending call.
+void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json);

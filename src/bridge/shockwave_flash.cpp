@@ -1,0 +1,53 @@
+#include "bridge/shockwave_flash.h"
+
+namespace {
+FlashEngineFactory& Factory() {
+    static FlashEngineFactory factory;
+    return factory;
+}
+}  // namespace
+
+void SetFlashEngineFactory(FlashEngineFactory factory) { Factory() = std::move(factory); }
+
+std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent) {
+    return Factory() ? Factory()(parent) : nullptr;
+}
+
+CShockwaveflash1::~CShockwaveflash1() { Destroy(); }
+
+bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect) {
+    if (m_window) return true;
+    m_engine = MakeFlashEngine(parent);
+    if (!m_engine) return false;
+    m_window = m_engine->Widget();
+    m_id = id;
+    m_window->setGeometry(rect);
+    m_window->setContextMenuPolicy(Qt::NoContextMenu);
+    m_window->show();
+    return true;
+}
+
+void CShockwaveflash1::Destroy() {
+    m_window = nullptr;
+    m_engine.reset();  // the engine takes its window with it
+}
+
+// Calls on a control that was never created do nothing, as dispatch calls did.
+void CShockwaveflash1::SetMovie(const QString& path) {
+    if (m_engine) m_engine->SetMovie(path);
+}
+void CShockwaveflash1::Play() {
+    if (m_engine) m_engine->Play();
+}
+void CShockwaveflash1::Stop() {
+    if (m_engine) m_engine->Stop();
+}
+QString CShockwaveflash1::CallFunction(const QString& xml) {
+    return m_engine ? m_engine->CallFunction(xml) : QString();
+}
+void CShockwaveflash1::SetReturnValue(const QString& xml) {
+    if (m_engine) m_engine->SetReturnValue(xml);
+}
+void CShockwaveflash1::SetEvents(FlashEngine::Events events) {
+    if (m_engine) m_engine->SetEvents(std::move(events));
+}

@@ -1,0 +1,39 @@
+#pragma once
+// CShockwaveflash1: one Flash control. The only type the windows see.
+
+#include <QRect>
+#include <QWidget>
+
+#include <memory>
+
+#include "bridge/flash_engine.h"
+
+class CShockwaveflash1 {
+public:
+    CShockwaveflash1() = default;
+    ~CShockwaveflash1();
+    CShockwaveflash1(const CShockwaveflash1&) = delete;
+    CShockwaveflash1& operator=(const CShockwaveflash1&) = delete;
+
+    // Creates the control window as a child of `parent` (or a top-level window
+    // without one) covering `rect`. False when no control can be created.
+    bool Create(QWidget* parent, int id, const QRect& rect);
+    void Destroy();
+    QWidget* Window() const { return m_window; }
+    bool IsCreated() const { return m_window != nullptr; }
+    int Id() const { return m_id; }
+
+    void SetMovie(const QString& path);
+    void Play();
+    void Stop();
+    QString CallFunction(const QString& xml);
+    void SetReturnValue(const QString& xml);
+
+    void SetEvents(FlashEngine::Events events);
+    FlashEngine* Engine() const { return m_engine.get(); }
+
+private:
+    std::unique_ptr<FlashEngine> m_engine;
+    QWidget* m_window = nullptr;
+    int m_id = 0;
+};

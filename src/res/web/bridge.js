@@ -1,0 +1,239 @@
+// The page side of the Flash control. The host (the Player) drives this page
+// with runJavaScript; the movie reaches the host through synchronous requests
+// to the player: scheme, answered by the host before the movie continues.
+"use strict";
+
+(function () {
+  const params = new URLSearchParams(location.search);
+  const engineId = params.get("engine") || "0";
+  const callUrl = "player://app/call";
+
+  // ---- Values <-> the control's XML ---------------------------------------
+
+  function escapeXml(s) {
+    return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+      .replace(/"/g, "&quot;").replace(/'/g, "&apos;");
+  }
+
+  function toXml(v) {
+    if (v === undefined) return "<undefined/>";
+    if (v === null) return "<null/>";
+    if (v === true) return "<true/>";
+    if (v === false) return "<false/>";
+    if (typeof v === "number") return "<number>" + String(v) + "</number>";
+    if (typeof v === "string") return "<string>" + escapeXml(v) + "</string>";
+    if (Array.isArray(v)) {
+      return "<array>" + v.map((x, i) => '<property id="' + i + '">' + toXml(x) + "</property>").join("") + "</array>";
+    }
+    if (typeof v === "object") {
+      return "<object>" + Object.keys(v).map((k) => '<property id="' + escapeXml(k) + '">' + toXml(v[k]) +
+        "</property>").join("") + "</object>";
+    }
+    return "<undefined/>";
+  }
+
+  function invokeXml(name, args) {
+    return '<invoke name="' + escapeXml(name) + '" returntype="xml"><arguments>' +
+      args.map(toXml).join("") + "</arguments></invoke>";
+  }
+
+  function unescapeXml(s) {
+    return s.replace(/&(lt|gt|quot|apos|amp);/g, (m, e) => ({ lt: "<", gt: ">", quot: '"', apos: "'", amp: "&" })[e]);
+  }
+
+  // The host formats its texts without escaping, so a string may hold "<" or "&"
+  // of its own: a string's text runs to the next "</string>" and is taken as it is.
+  function parseValue(text, pos) {
+    const rest = text.slice(pos);
+    const simple = /^\s*<(true|false|null|undefined)\s*\/>/.exec(rest);
+    if (simple) {
+      const v = { true: true, false: false, null: null, undefined: undefined }[simple[1]];
+      return [v, pos + simple[0].length];
+    }
+    let m = /^\s*<string\s*\/>/.exec(rest);
+    if (m) return ["", pos + m[0].length];
+    m = /^\s*<string>/.exec(rest);
+    if (m) {
+      const start = pos + m[0].length;
+      const end = text.indexOf("</string>", start);
+      if (end < 0) return [text.slice(start), text.length];
+      return [text.slice(start, end), end + 9];
+    }
+    m = /^\s*<number>([^<]*)<\/number>/.exec(rest);
+    if (m) return [Number(m[1]), pos + m[0].length];
+    m = /^\s*<(array|object)>/.exec(rest);
+    if (m) {
+      const isArray = m[1] === "array";
+      const out = isArray ? [] : {};
+      pos += m[0].length;
+      for (;;) {
+        const close = new RegExp("^\\s*</" + m[1] + ">").exec(text.slice(pos));
+        if (close) return [out, pos + close[0].length];
+        const prop = /^\s*<property id="([^"]*)">/.exec(text.slice(pos));
+        if (!prop) return [out, text.length];
+        const [v, next] = parseValue(text, pos + prop[0].length);
+        const end = /^\s*<\/property>/.exec(text.slice(next));
+        pos = next + (end ? end[0].length : 0);
+        if (isArray) out[Number(prop[1])] = v; else out[unescapeXml(prop[1])] = v;
+      }
+    }
+    return [undefined, text.length];
+  }
+
+  function parseInvoke(xml) {
+    const name = /<invoke\s+name="([^"]*)"/.exec(xml);
+    const args = [];
+    const open = xml.indexOf("<arguments>");
+    if (open >= 0) {
+      let pos = open + 11;
+      while (pos < xml.length && !/^\s*<\/arguments>/.test(xml.slice(pos))) {
+        const before = pos;
+        const [v, next] = parseValue(xml, pos);
+        if (next <= before) break;
+        args.push(v);
+        pos = next;
+      }
+    }
+    return { name: name ? unescapeXml(name[1]) : "", args };
+  }
+
+  // ---- Synchronous requests to the host -----------------------------------
+
+  function request(kind, data) {
+    const xhr = new XMLHttpRequest();
+    xhr.open("GET", callUrl + "?engine=" + engineId + "&kind=" + kind + "&data=" + encodeURIComponent(data), false);
+    try {
+      xhr.send();
+    } catch (e) {
+      return { op: "return" };
+    }
+    try {
+      return JSON.parse(xhr.responseText);
+    } catch (e) {
+      return { op: "return" };
+    }
+  }
+
+  // Sends a request and serves the host's calls into the movie until the host
+  // gives its final answer.
+  function hostCall(kind, data) {
+    let answer = request(kind, data);
+    while (answer.op === "call") {
+      answer = request("callresult", callMovie(answer.xml));
+    }
+    for (const xml of answer.queued || []) setTimeout(() => callMovie(xml), 0);
+    return answer;
+  }
+
+  let player = null;
+
+  function callMovie(xml) {
+    const call = parseInvoke(xml);
+    if (!player) return "<undefined/>";
+    try {
+      return toXml(player.ruffle().callExternalInterface(call.name, ...call.args));
+    } catch (e) {
+      return "<undefined/>";
+    }
+  }
+
+  function flashCall(name, args) {
+    const answer = hostCall("flashcall", invokeXml(name, args));
+    return answer.value === undefined || answer.value === null ? undefined : parseValue(answer.value, 0)[0];
+  }
+
+  // The commands the host knows get functions of their own; any other name
+  // reaches the host through the same path (below), where it is ignored.
+  const hostCommands = [
+    "brivol_openexe", "brivol_quit", "brivol_hidewindow", "brivol_showwindow", "brivol_minimize",
+    "brivol_restore", "brivol_windowcaption", "brivol_windowsize", "brivol_alert", "brivol_systray",
+    "brivol_windowalpha", "brivol_fileexists", "brivol_folderexists", "brivol_findfile",
+    "brivol_opendialog", "brivol_openfolder", "brivol_savetextfile", "brivol_openflashwindow",
+    "brivol_openiewindow", "brivol_extractfile", "brivol_clearallwindow", "brivol_callfunction",
+  ];
+  for (const name of hostCommands) window[name] = (...args) => flashCall(name, args);
+
+  // The engine evaluates ExternalInterface.call's name as an expression through
+  // Function("return (NAME)(...arguments);"). Every name is the host's, as it was
+  // for the original control: such functions are made to forward to the host.
+  const NativeFunction = window.Function;
+  const callPattern = /^return \((.*)\)\(\.\.\.arguments\);$/s;
+  function forwarder(body) {
+    const m = typeof body === "string" ? callPattern.exec(body) : null;
+    if (!m) return null;
+    const name = m[1];
+    if (hostCommands.includes(name)) return window[name];
+    return (...args) => flashCall(name, args);
+  }
+  window.Function = new Proxy(NativeFunction, {
+    construct(target, args) {
+      return (args.length === 1 && forwarder(args[0])) || Reflect.construct(target, args);
+    },
+    apply(target, self, args) {
+      return (args.length === 1 && forwarder(args[0])) || Reflect.apply(target, self, args);
+    },
+  });
+
+  // ---- fetch over XMLHttpRequest ------------------------------------------
+  // This engine version cannot fetch() from a custom scheme; the movie engine
+  // loads everything with fetch().
+
+  const nativeFetch = window.fetch ? window.fetch.bind(window) : null;
+  window.fetch = function (input, init) {
+    const url = new URL(input instanceof Request ? input.url : String(input), location.href);
+    if (url.protocol !== "player:" && nativeFetch) return nativeFetch(input, init);
+    return new Promise((resolve, reject) => {
+      const xhr = new XMLHttpRequest();
+      xhr.open((init && init.method) || "GET", url.href, true);
+      xhr.responseType = "arraybuffer";
+      xhr.onload = () => {
+        const headers = new Headers();
+        const type = xhr.getResponseHeader("Content-Type");
+        if (type) headers.set("Content-Type", type);
+        const status = xhr.status || 200;
+        resolve(new Response(status === 204 || status === 304 ? null : xhr.response, { status, headers }));
+      };
+      xhr.onerror = () => reject(new TypeError("Failed to fetch " + url.href));
+      xhr.send();
+    });
+  };
+
+  // ---- What the host calls ------------------------------------------------
+
+  function log(kind, text) {
+    console.log("[" + kind + "] " + text);
+  }
+
+  window.playerHost = {
+    load(url, base, config) {
+      this.unload();
+      const ruffle = window.RufflePlayer.newest();
+      player = ruffle.createPlayer();
+      player.id = "movie";
+      document.getElementById("stage").appendChild(player);
+      player.onFSCommand = (command, args) => {
+        hostCall("fscommand", JSON.stringify([String(command), String(args)]));
+        return true;
+      };
+      player.addEventListener("loadedmetadata", () => request("loaded", url));
+      const loading = player;
+      // The trace observer attaches to the instance that load() creates.
+      player.ruffle().load(Object.assign({ url, base }, config))
+        .then(() => { loading.traceObserver = (message) => log("trace", message); })
+        .catch((e) => log("error", e));
+    },
+    unload() {
+      if (player) player.remove();
+      player = null;
+    },
+    play() {
+      if (player) player.ruffle().play();
+    },
+    stop() {
+      if (player) player.ruffle().pause();
+    },
+    call(xml) {
+      return callMovie(xml);
+    },
+  };
+})();
