@@ -1,8 +1,10 @@
 #include "bridge/shockwave_flash.h"
 
+#include "bridge/ruffle_engine.h"
+
 namespace {
 FlashEngineFactory& Factory() {
-    static FlashEngineFactory factory;
+    static FlashEngineFactory factory = [](QWidget* parent) { return std::make_unique<RuffleEngine>(parent); };
     return factory;
 }
 }  // namespace

@@ -165,7 +165,11 @@ bool FilteredFileFind::FindFile(std::u16string_view folder, std::u16string_view 
             const size_t sep = LastSeparator(spec);
             spec.erase(sep == std::u16string::npos ? 0 : sep);
         }
-        if (spec.empty() || (spec.back() != u'\\' && spec.back() != u'/')) spec += u'\\';
+        if (spec.empty() || (spec.back() != u'\\' && spec.back() != u'/')) {
+            // A folder written with native separators keeps them.
+            const bool native = spec.find(u'\\') == std::u16string::npos && spec.find(u'/') != std::u16string::npos;
+            spec += native ? u'/' : u'\\';
+        }
         spec += u"*.*";
         if (spec.size() >= kMaxPath) return false;  // too long for the search specification
     }

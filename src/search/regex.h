@@ -70,7 +70,7 @@ public:
     uint32_t groupCount = 0;
     uint32_t matchStart = 0;
     uint32_t matchEnd = 0;
-    std::vector<uint32_t> slots;
+    std::vector<uint32_t> slotValues;
     std::vector<std::pair<uint32_t, uint32_t>> groups;  // (start, end) per capture
     std::vector<uint32_t> stack;
     uint32_t top = 0;  // 0 = empty; entry 0 is never used

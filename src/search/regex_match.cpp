@@ -93,25 +93,25 @@ public:
                     pc = Pop();
                     break;
                 case OpPushSlot:
-                    if (!Push(m_ctx.slots[op])) return End(pos, false);
+                    if (!Push(m_ctx.slotValues[op])) return End(pos, false);
                     break;
                 case OpPopSlot:
-                    m_ctx.slots[op] = Pop();
+                    m_ctx.slotValues[op] = Pop();
                     break;
                 case OpSlotFromPos:
-                    m_ctx.slots[op] = pos;
+                    m_ctx.slotValues[op] = pos;
                     break;
                 case OpSlotFromDepth:
-                    m_ctx.slots[op] = m_ctx.top;
+                    m_ctx.slotValues[op] = m_ctx.top;
                     break;
                 case OpPosFromSlot:
-                    pos = m_ctx.slots[op];
+                    pos = m_ctx.slotValues[op];
                     break;
                 case OpDepthFromSlot:
-                    m_ctx.top = m_ctx.slots[op];
+                    m_ctx.top = m_ctx.slotValues[op];
                     break;
                 case OpReturnIfNoProgress:
-                    fail = pos == m_ctx.slots[op];
+                    fail = pos == m_ctx.slotValues[op];
                     break;
                 case OpBackRef:
                     fail = !BackRef(op, pos);
@@ -204,7 +204,7 @@ bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t
     }
     try {
         ctx.groupCount = m_groupCount;
-        ctx.slots.assign(m_slotCount, 0);
+        ctx.slotValues.assign(m_slotCount, 0);
         ctx.groups.assign(m_groupCount, {0, 0});
         ctx.top = 0;
         ctx.matchStart = ctx.matchEnd = 0;

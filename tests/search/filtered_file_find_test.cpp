@@ -117,7 +117,7 @@ TEST_F(Finder, ReportsPathsLengthsAndTimes) {
     more = f.FindNextFile();
     EXPECT_TRUE(more);  // the folder "sub" follows: folders are never filtered out here
     EXPECT_EQ(f.GetFileName(), u"big.bin");
-    EXPECT_EQ(test::U8(f.GetFilePath()), dir.path() + "\\big.bin");
+    EXPECT_EQ(test::U8(f.GetFilePath()), dir.path() + "/big.bin");
     EXPECT_EQ(f.GetLength(), 5'000'000'000ULL);
     EXPECT_GT(f.GetCreationTime(), 1'600'000'000);
 }

@@ -227,10 +227,10 @@
       player = null;
     },
     play() {
-      if (player) player.ruffle().play();
+      if (player) player.ruffle().resume();
     },
     stop() {
-      if (player) player.ruffle().pause();
+      if (player) player.ruffle().suspend();
     },
     call(xml) {
       return callMovie(xml);

@@ -1,0 +1,289 @@
+#include "app/player_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/workspace.h"
+#include "package/loading_dlg.h"
+#include "package/window_config.h"
+#include "platform/editor_window.h"
+#include "platform/file_filter.h"
+#include "platform/message_box.h"
+#include "platform/path.h"
+#include "search/file_search_dlg.h"
+#include "search/folder_dialog.h"
+#include "services/flash_player_dlg.h"
+#include "services/mail_sender.h"
+#include "services/registry_store.h"
+#include "services/text_file_dlg.h"
+#include "services/tray_icon.h"
+
+CPlayerDlg* g_mainWnd = nullptr;
+
+namespace {
+
+QString Native(const std::u16string& windowsPath) {
+    return QString::fromStdString(platform::NativePath(windowsPath));
+}
+
+QRect PrimaryScreen() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry() : QRect(0, 0, 1024, 768);
+}
+
+}  // namespace
+
+CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowIcon(QIcon(":/res/player.png"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    OnInitDialog();
+}
+
+CPlayerDlg::~CPlayerDlg() {
+    qApp->removeEventFilter(this);
+    ClearSecondaryWindows();
+    DeleteWorkspaceIfPresent();
+    if (g_mainWnd == this) g_mainWnd = nullptr;
+}
+
+void CPlayerDlg::OnInitDialog() {
+    m_tray = std::make_unique<TrayIcon>(this);
+    g_mainWnd = this;
+    qApp->installEventFilter(this);
+    m_loading = new CLoading(this);
+    m_loading->CentreAndShowOnTop();
+    setGeometry(0, 0, 0, 0);
+    setWindowTitle("Loading...");
+    m_state.m_companionReady = 0;  // the subscription software's control does not exist here
+}
+
+void CPlayerDlg::OnPlayerReady() {
+    // The control gets a real size at once: a movie in a view of no size is never
+    // run by the web engine, and the main movie must run to say it is ready.
+    if (!m_flash.Create(this, 1001, QRect(0, 0, m_state.m_width, m_state.m_height))) {
+        platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
+                             platform::MB_ICONWARNING);
+        done(QDialog::Accepted);
+        return;
+    }
+    m_flash.SetEvents({[this](const QString& c, const QString& a) {
+                           OnFSCommand(*this, c.toStdU16String(), a.toStdU16String());
+                       },
+                       [this](const QString& r) { OnFlashCall(*this, r.toStdU16String()); }});
+    NotifyEditorWindow(1);
+    const std::u16string movie = g_workspaceDir + u"\\vellmain.swf";
+    if (!platform::PathFileExists(movie)) {
+        // Without its main movie an issue can never show itself: say so and end,
+        // rather than stay hidden.
+        platform::MessageBox(this, u"本期杂志缺少主影片 vellmain.swf，无法打开。", std::nullopt,
+                             platform::MB_ICONWARNING);
+        OnCancel();
+        return;
+    }
+    m_flash.SetMovie(Native(movie));
+    m_flash.Window()->show();
+    m_flash.Play();
+}
+
+void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
+    if (fullScreen) {
+        const QRect screen = PrimaryScreen();
+        setGeometry(0, 0, screen.width(), screen.height());
+        if (m_flash.Window()) m_flash.Window()->setGeometry(0, 0, screen.width(), screen.height());
+    } else {
+        const int w = m_state.m_width, h = m_state.m_height, t = m_state.m_titleHeight;
+        setGeometry(0, 0, w, h);
+        if (m_flash.Window()) m_flash.Window()->setGeometry(0, t, w, h - t);
+        const QRect screen = PrimaryScreen();
+        move(screen.x() + (screen.width() - w) / 2, screen.y() + (screen.height() - h) / 2);
+    }
+    show();
+    update();
+}
+
+void CPlayerDlg::ShowWindow(ShowCommand command) {
+    switch (command) {
+        case ShowCommand::Hide: hide(); break;
+        case ShowCommand::ShowMinimized: showMinimized(); break;
+        case ShowCommand::Restore: showNormal(); break;
+    }
+}
+
+void CPlayerDlg::MoveWindow(int x, int y, int width, int height) { setGeometry(x, y, width, height); }
+
+void CPlayerDlg::RepaintNow() { repaint(); }
+
+void CPlayerDlg::SetWindowAlpha(int alpha) { setWindowOpacity(alpha / 255.0); }
+
+void CPlayerDlg::UpdateTrayIcon(bool add) { m_tray->SetShown(add); }
+
+void CPlayerDlg::ApplyWindowConfig() {
+    if (const auto config = ReadMainWindowConfig(ConfigPath())) {
+        if (config->width) m_state.m_width = *config->width;
+        if (config->height) m_state.m_height = *config->height;
+        m_state.m_title = config->title;
+        setWindowTitle(QString::fromStdU16String(config->title));
+        m_state.m_titleHeight = config->showTitle ? 16 : 0;
+        if (!config->titleBitmap.empty()) {
+            m_titleBitmap = QPixmap(Native(g_workspaceDir + u"\\" + config->titleBitmap), "BMP");
+        }
+        if (m_titleBitmap.isNull()) m_titleBitmap = QPixmap(":/res/title.bmp");
+        ShowPlayerWindow(config->fullScreen);
+        return;
+    }
+    if (m_titleBitmap.isNull()) m_titleBitmap = QPixmap(":/res/title.bmp");
+    ShowPlayerWindow(false);
+}
+
+void CPlayerDlg::DestroyLoadingWindow() {
+    if (m_loading) m_loading->deleteLater();
+    m_loading = nullptr;
+}
+
+void CPlayerDlg::OnCancel() {
+    if (m_ending) return;
+    m_ending = true;
+    NotifyEditorWindow(0);
+    m_tray->Remove();
+    done(QDialog::Rejected);
+}
+
+void CPlayerDlg::PostClose() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
+
+void CPlayerDlg::DeleteWorkspaceIfPresent() {
+    if (!g_workspaceDir.empty() && platform::PathFileExists(g_workspaceDir)) DeleteFolderTree(g_workspaceDir);
+}
+
+void CPlayerDlg::closeEvent(QCloseEvent* event) {
+    m_titleBitmap = QPixmap();
+    DeleteWorkspaceIfPresent();
+    if (m_flash.IsCreated()) m_flash.SetMovie(" ");
+    DestroyLoadingWindow();
+    event->ignore();  // the close becomes the cancel handling, which ends the dialog
+    OnCancel();
+}
+
+void CPlayerDlg::SetReturnValue(const std::u16string& xml) { m_flash.SetReturnValue(QString::fromStdU16String(xml)); }
+void CPlayerDlg::CallFunction(const std::u16string& xml) { m_flash.CallFunction(QString::fromStdU16String(xml)); }
+void CPlayerDlg::StopMovie() { m_flash.Stop(); }
+void CPlayerDlg::SetMovie(const std::u16string& path) { m_flash.SetMovie(Native(path)); }
+void CPlayerDlg::PlayMovie() { m_flash.Play(); }
+
+void CPlayerDlg::OnCopyData(const QString& text) { m_flash.SetReturnValue(text); }
+
+std::optional<std::u16string> CPlayerDlg::RunOpenFileDialog(const std::u16string& filter) {
+    QStringList filters;
+    for (const auto& f : platform::ConvertFileFilter(filter)) filters << QString::fromStdU16String(f);
+    QFileDialog dialog(this);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdU16String();
+}
+
+std::optional<std::u16string> CPlayerDlg::RunFolderDialog(const std::u16string& title, const std::u16string& initial) {
+    CFolderDialog dialog(QString::fromStdU16String(title), QString::fromStdU16String(initial), this,
+                         CFolderDialog::BIF_RETURNONLYFSDIRS);
+    if (dialog.DoModal() != 1) return std::nullopt;
+    return dialog.ResultPath().toStdU16String();
+}
+
+void CPlayerDlg::RunSaveTextDialog(const std::u16string& text) {
+    CTextFileDlg dialog(this);
+    dialog.SetText(QString::fromStdU16String(text));
+    dialog.exec();
+}
+
+void CPlayerDlg::RunFileSearchDialog() {
+    CFileSearchDlg dialog(this);
+    dialog.exec();
+}
+
+std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height, const std::u16string& path) {
+    auto window = std::make_unique<CFlashPlayerDlg>(this);
+    const int id = static_cast<int>(m_secondaryWindows.size());
+    const QRect main = frameGeometry();
+    window->setGeometry(main.left() + 30, main.top() + 40, width, height);
+    window->SetMoviePath(Native(path));
+    window->LoadMovie();
+    window->show();
+    m_secondaryWindows.push_back(std::move(window));
+    return id;
+}
+
+void CPlayerDlg::ReuseSecondaryWindow(int id, int width, int height, const std::u16string& path) {
+    CFlashPlayerDlg* window = m_secondaryWindows.at(static_cast<size_t>(id)).get();
+    window->setGeometry(0, 0, width, height);
+    window->SetMoviePath(Native(path));
+    window->LoadMovie();
+    window->show();
+}
+
+void CPlayerDlg::ClearSecondaryWindows() { m_secondaryWindows.clear(); }
+
+void CPlayerDlg::OnSizing(const QRect& proposed) {
+    for (auto& w : m_secondaryWindows) w->MoveTo(proposed);
+}
+
+int CPlayerDlg::SendMail(const std::u16string& request) { return ::SendMail(request); }
+
+std::u16string CPlayerDlg::ReadRegistryString(RegistryRoot root, const std::u16string& subKey,
+                                              const std::u16string& name) {
+    return RegistryKey(root, subKey).ReadString(name);
+}
+
+void CPlayerDlg::WriteRegistryString(RegistryRoot root, const std::u16string& subKey, const std::u16string& name,
+                                     const std::u16string& value) {
+    RegistryKey(root, subKey).WriteString(name, value);
+}
+
+void CPlayerDlg::OpenWebPage(const std::u16string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdU16String(url)));
+}
+
+void CPlayerDlg::paintEvent(QPaintEvent*) {
+    if (isMinimized()) return;
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    const int strip = m_state.m_titleHeight;
+    if (!m_titleBitmap.isNull()) p.drawPixmap(QRect(0, 0, width(), strip), m_titleBitmap);
+    p.setFont(QApplication::font());
+    p.setPen(Qt::black);
+    const QRect text(5, 0, width() - 5, strip);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+               p.fontMetrics().elidedText(QString::fromStdU16String(m_state.m_title), Qt::ElideRight, text.width()));
+}
+
+void CPlayerDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (event->position().y() < m_state.m_titleHeight && event->buttons() == Qt::LeftButton &&
+        event->modifiers() == Qt::NoModifier && windowHandle()) {
+        windowHandle()->startSystemMove();
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+    QDialog::keyPressEvent(event);
+}
+
+bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
+    // A right click on this window or any of its children (the movie among them)
+    // is swallowed, so the movie's context menu never opens.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::ContextMenu) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool right = event->type() == QEvent::ContextMenu ||
+                           static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        if (right && widget && widget->window() == this) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

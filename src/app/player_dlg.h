@@ -1,0 +1,97 @@
+#pragma once
+// CPlayerDlg: the main window. Frameless, with an optional title strip to drag
+// it by; it hosts the issue's main movie and serves every command the movie
+// sends. Hidden at zero size while the issue is extracted; laid out and shown
+// when the movie sends "start".
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <memory>
+#include <vector>
+
+#include "bridge/player_host.h"
+#include "bridge/shockwave_flash.h"
+
+class CLoading;
+class CFlashPlayerDlg;
+class TrayIcon;
+
+class CPlayerDlg : public QDialog, public PlayerHost {
+    Q_OBJECT
+
+public:
+    explicit CPlayerDlg(QWidget* parent = nullptr);
+    ~CPlayerDlg() override;
+
+    // The end of extraction (posted by the loading window): starts the main movie.
+    Q_INVOKABLE void OnPlayerReady();
+    // The relay of a reply text from a dialog to the movie's pending call.
+    void OnCopyData(const QString& text);
+    // During a sizing of this window every secondary window takes its rectangle.
+    void OnSizing(const QRect& proposed);
+
+    CShockwaveflash1& Flash() { return m_flash; }
+    CLoading* Loading() const { return m_loading; }
+    TrayIcon& Tray() { return *m_tray; }
+    const std::vector<std::unique_ptr<CFlashPlayerDlg>>& SecondaryWindows() const { return m_secondaryWindows; }
+    const QPixmap& TitleBitmap() const { return m_titleBitmap; }
+
+    // PlayerHost
+    PlayerState& State() override { return m_state; }
+    const void* Owner() const override { return static_cast<const QWidget*>(this); }
+    void ShowPlayerWindow(bool fullScreen) override;
+    void ShowWindow(ShowCommand command) override;
+    void MoveWindow(int x, int y, int width, int height) override;
+    void RepaintNow() override;
+    void SetWindowAlpha(int alpha) override;
+    void UpdateTrayIcon(bool add) override;
+    void ApplyWindowConfig() override;
+    void DestroyLoadingWindow() override;
+    void OnCancel() override;
+    void PostClose() override;
+    void SetReturnValue(const std::u16string& xml) override;
+    void CallFunction(const std::u16string& xml) override;
+    void StopMovie() override;
+    void SetMovie(const std::u16string& path) override;
+    void PlayMovie() override;
+    std::optional<std::u16string> RunOpenFileDialog(const std::u16string& filter) override;
+    std::optional<std::u16string> RunFolderDialog(const std::u16string& title, const std::u16string& initial) override;
+    void RunSaveTextDialog(const std::u16string& text) override;
+    void RunFileSearchDialog() override;
+    int SecondaryWindowCount() const override { return static_cast<int>(m_secondaryWindows.size()); }
+    std::optional<int> CreateSecondaryWindow(int width, int height, const std::u16string& path) override;
+    void ReuseSecondaryWindow(int id, int width, int height, const std::u16string& path) override;
+    void ClearSecondaryWindows() override;
+    void CompanionCommand(const std::u16string&, const std::u16string&, const std::u16string&) override {}
+    std::u16string CompanionQuery(const std::u16string&) override { return {}; }
+    int SendMail(const std::u16string& request) override;
+    std::u16string ReadRegistryString(RegistryRoot root, const std::u16string& subKey,
+                                      const std::u16string& name) override;
+    void WriteRegistryString(RegistryRoot root, const std::u16string& subKey, const std::u16string& name,
+                             const std::u16string& value) override;
+    void OpenWebPage(const std::u16string& url) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void reject() override { OnCancel(); }
+    void accept() override {}  // Enter never ends the dialog
+
+private:
+    void OnInitDialog();
+    void DeleteWorkspaceIfPresent();
+
+    PlayerState m_state;
+    CShockwaveflash1 m_flash;
+    QPixmap m_titleBitmap;
+    CLoading* m_loading = nullptr;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::vector<std::unique_ptr<CFlashPlayerDlg>> m_secondaryWindows;
+    bool m_ending = false;
+};
+
+extern CPlayerDlg* g_mainWnd;

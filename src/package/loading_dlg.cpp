@@ -1,0 +1,103 @@
+#include "package/loading_dlg.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+
+#include "app/player_dlg.h"
+#include "app/workspace.h"
+#include "bridge/external_interface.h"
+#include "package/extraction.h"
+#include "package/window_config.h"
+#include "platform/path.h"
+
+CLoading* g_loadingWnd = nullptr;
+
+CLoading::CLoading(CPlayerDlg* mainWindow)
+    : QDialog(mainWindow, Qt::Window | Qt::WindowStaysOnTopHint), m_mainWindow(mainWindow) {
+    setWindowTitle(QString::fromStdU16String(u"Loading"));
+    g_loadingWnd = this;
+    m_configWait.setInterval(1);
+    m_progress.setInterval(100);
+    m_watch.setInterval(100);
+    connect(&m_configWait, &QTimer::timeout, this, &CLoading::OnConfigWait);
+    connect(&m_progress, &QTimer::timeout, this, &CLoading::OnProgress);
+    connect(&m_watch, &QTimer::timeout, this, &CLoading::OnWatchWorker);
+
+    ResetExtractionState();
+    QPointer<CLoading> self(this);
+    g_requestConfigTimer = [self] {
+        QMetaObject::invokeMethod(qApp, [self] {
+            if (self) self->StartConfigWait();
+        }, Qt::QueuedConnection);
+    };
+    m_workerThread = std::thread(ExtractPackageThread, nullptr);
+    m_workerThread.detach();  // nothing waits for it, as nothing can cancel it
+    m_watch.start();
+    setGeometry(0, 0, 0, 0);
+    show();
+    m_configPath = QString::fromStdU16String(ConfigPath());
+}
+
+CLoading::~CLoading() {
+    if (g_loadingWnd == this) g_loadingWnd = nullptr;
+}
+
+void CLoading::CentreAndShowOnTop() {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    move(screen.center() - rect().center());
+    show();
+    raise();
+}
+
+void CLoading::closeEvent(QCloseEvent* event) { event->ignore(); }  // only the main window ends it
+
+void CLoading::StartConfigWait() {
+    m_configRequested = true;
+    m_configWait.start();
+}
+
+void CLoading::OnConfigWait() {
+    if (g_loadingMoviePath.Get().empty() || !platform::PathFileExists(m_configPath.toStdU16String())) return;
+    m_configWait.stop();
+    if (const auto config = ReadLoadingConfig(m_configPath.toStdU16String())) {
+        if (config->showLoading) {
+            const QRect screen = QGuiApplication::primaryScreen()->geometry();
+            const int w = config->loadX, h = config->loadY;
+            const int left = screen.width() / 2 - w / 2, top = screen.height() / 2 - h / 2;
+            setGeometry(left, top, w, h);
+            if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
+                m_flash.SetMovie(QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
+                m_flash.Play();
+                m_flashActive = 1;
+            }
+        } else {
+            m_flashActive = 0;
+        }
+    }
+    m_progress.start();
+}
+
+void CLoading::OnProgress() {
+    if (m_flashActive == 1) m_flash.CallFunction(QString::fromStdU16String(ProgressCall(g_extractProgress)));
+    if (g_extractDone == 1 && !m_readyPosted) {
+        m_progress.stop();
+        m_readyPosted = true;
+        QMetaObject::invokeMethod(m_mainWindow, "OnPlayerReady", Qt::QueuedConnection);
+    }
+}
+
+void CLoading::OnWatchWorker() {
+    if (g_extractDone != 1) return;
+    m_watch.stop();
+    if (g_extractFailed == 1) {
+        // The package could not be read at all (its message has been shown): end
+        // the Player instead of waiting hidden for ever.
+        m_mainWindow->PostClose();
+        return;
+    }
+    // A package without config.xml never asks for the configuration: report the
+    // end of extraction anyway, without a loading movie.
+    if (!m_configRequested && !m_progress.isActive()) m_progress.start();
+}

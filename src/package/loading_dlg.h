@@ -1,0 +1,54 @@
+#pragma once
+// CLoading: the loading window. Starts the extraction worker, lays itself out
+// from config.xml once that file and the loading movie exist, plays the loading
+// movie fed with the progress ten times a second, and tells the main window
+// when extraction has ended.
+
+#include <QDialog>
+#include <QTimer>
+
+#include <thread>
+
+#include "bridge/shockwave_flash.h"
+
+class CPlayerDlg;
+
+class CLoading : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CLoading(CPlayerDlg* mainWindow);
+    ~CLoading() override;
+
+    // Centred on the screen, above everything, shown.
+    void CentreAndShowOnTop();
+
+    int FlashActive() const { return m_flashActive; }
+    CShockwaveflash1& Flash() { return m_flash; }
+    // Started by the worker when config.xml has been written (queued to this thread).
+    Q_INVOKABLE void StartConfigWait();
+
+protected:
+    void keyPressEvent(QKeyEvent*) override {}
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override {}
+    void accept() override {}
+
+private:
+    void OnConfigWait();
+    void OnProgress();
+    void OnWatchWorker();
+
+    CPlayerDlg* m_mainWindow;
+    int m_flashActive = 0;
+    CShockwaveflash1 m_flash;
+    QString m_configPath;
+    std::thread m_workerThread;
+    QTimer m_configWait;  // IDT_CONFIG_WAIT, 1 ms
+    QTimer m_progress;    // IDT_PROGRESS, 100 ms
+    QTimer m_watch;       // ends the wait when the package has no config.xml or failed
+    bool m_configRequested = false;
+    bool m_readyPosted = false;
+};
+
+extern CLoading* g_loadingWnd;

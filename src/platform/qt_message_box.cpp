@@ -1,0 +1,45 @@
+#include "platform/qt_message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "platform/message_box.h"
+
+namespace {
+
+int Show(const platform::MessageBoxRequest& r) {
+    QMessageBox box(const_cast<QWidget*>(static_cast<const QWidget*>(r.owner)));
+    box.setWindowTitle(QString::fromStdU16String(r.caption));
+    box.setText(QString::fromStdU16String(r.text).replace("\r\n", "\n"));
+    switch (r.style & 0xF0) {
+        case platform::MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+        case platform::MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+        case platform::MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+        case platform::MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+        default: break;
+    }
+    switch (r.style & 0xF) {
+        case platform::MB_OKCANCEL:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            return box.exec() == QMessageBox::Ok ? platform::IDOK : platform::IDCANCEL;
+        case platform::MB_YESNO:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            return box.exec() == QMessageBox::Yes ? platform::IDYES : platform::IDNO;
+        default:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.exec();
+            return platform::IDOK;
+    }
+}
+
+}  // namespace
+
+void InstallQtMessageBoxHandler() {
+    platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& r) {
+        if (QThread::currentThread() == qApp->thread()) return Show(r);
+        int result = platform::IDOK;
+        QMetaObject::invokeMethod(qApp, [&] { result = Show(r); }, Qt::BlockingQueuedConnection);
+        return result;
+    });
+}

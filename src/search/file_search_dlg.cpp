@@ -1,0 +1,108 @@
+#include "search/file_search_dlg.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QHeaderView>
+
+#include <ctime>
+
+#include "app/player_dlg.h"
+#include "bridge/external_interface.h"
+#include "platform/dialog_units.h"
+#include "search/filtered_file_find.h"
+#include "search/folder_dialog.h"
+
+namespace {
+
+QString U(const char16_t* s) { return QString::fromStdU16String(s); }
+
+QString CreationText(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    char buffer[128];
+    if (!localtime_r(&t, &local) || std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local) == 0) return {};
+    return QString::fromLatin1(buffer);
+}
+
+}  // namespace
+
+CFileSearchDlg::CFileSearchDlg(CPlayerDlg* owner) : QDialog(owner), m_owner(owner) {
+    setWindowTitle(U(u"文件查找"));
+    setWindowIcon(QIcon(":/res/player.png"));
+    setFixedSize(DialogUnits(0, 0, 436, 303).size());
+    auto label = [this](const QString& text, QRect r) {
+        auto* l = new QLabel(text, this);
+        l->setGeometry(r);
+        return l;
+    };
+    label(U(u"文件夹路径："), DialogUnits(7, 7, 55, 8));
+    m_folder = new QLineEdit(QDir::homePath() + "/", this);  // the drive root "C:\" of the original
+    m_folder->setGeometry(DialogUnits(7, 20, 359, 14));
+    m_browse = new QPushButton(U(u"浏览..."), this);
+    m_browse->setGeometry(DialogUnits(372, 20, 57, 14));
+    m_browse->setAutoDefault(false);
+    label(U(u"包含的文件或正则表达式（分隔符使用 '|'）"), DialogUnits(7, 39, 152, 8));
+    m_include = new QLineEdit(this);
+    m_include->setGeometry(DialogUnits(7, 52, 191, 14));
+    label(U(u"排除的文件（分隔符使用 '|'）"), DialogUnits(7, 72, 104, 8));
+    m_exclude = new QLineEdit(this);
+    m_exclude->setGeometry(DialogUnits(7, 85, 191, 14));
+    m_useRegex = new QCheckBox(U(u"使用正则表达式"), this);
+    m_useRegex->setGeometry(DialogUnits(7, 108, 182, 10));
+    m_list = new QTreeWidget(this);
+    m_list->setGeometry(DialogUnits(7, 124, 422, 150));
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderLabels({"Filename", "Size", "Creation"});
+    m_list->header()->resizeSection(0, 300);
+    m_list->header()->resizeSection(1, 75);
+    m_list->header()->resizeSection(2, 150);
+    m_list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    auto* find = new QPushButton(U(u"查找"), this);
+    find->setGeometry(DialogUnits(324, 280, 50, 16));
+    find->setDefault(true);
+    auto* close = new QPushButton(U(u"关闭"), this);
+    close->setGeometry(DialogUnits(379, 280, 50, 16));
+    close->setAutoDefault(false);
+    QLabel* hint = label(U(u"选择需要查找文件的文件夹，输入需要包含及排除的文件列表，也可以使用正则表达式。") +
+                             "\n\r (e.g., *.cpp|*.h|*.rc  or  ^.*\\.cpp$)",
+                         DialogUnits(219, 47, 210, 67));
+    hint->setWordWrap(true);
+    hint->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_result = label(QString(), DialogUnits(9, 281, 237, 8));
+    m_result->setMinimumWidth(DialogUnits(0, 0, 300, 0).width());
+    connect(find, &QPushButton::clicked, this, &CFileSearchDlg::Search);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_browse, &QPushButton::clicked, this, &CFileSearchDlg::Browse);
+}
+
+void CFileSearchDlg::Browse() {
+    QString start = m_folder->text();
+    const int i = static_cast<int>(start.lastIndexOf(QRegularExpression("[\\\\/]")));
+    if (i >= 0) start = start.left(i == 0 || (i == 2 && start.at(1) == ':') ? i + 1 : i);
+    QString chosen;
+    if (BrowseForFolderPath(this, "Select Path to Search for Files", chosen, start, 1, 1)) m_folder->setText(chosen);
+}
+
+void CFileSearchDlg::Search() {
+    m_list->clear();
+    m_foundPaths.clear();
+    FilteredFileFind finder;
+    int n = 0;
+    bool more = finder.FindFile(m_folder->text().toStdU16String(), m_include->text().toStdU16String(),
+                                m_exclude->text().toStdU16String(), m_useRegex->isChecked());
+    while (more) {
+        more = finder.FindNextFile();
+        if (finder.IsDirectory()) continue;
+        m_foundPaths << QString::fromStdU16String(finder.GetFilePath());
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, QString::fromStdU16String(finder.GetFileName()));
+        item->setText(1, QString::number(finder.GetLength()));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(2, CreationText(finder.GetCreationTime()));
+        ++n;
+    }
+    m_result->setText(U(u"符合条件的文件数: ") + QString::number(n));
+    std::vector<std::u16string> items;
+    for (const QString& p : m_foundPaths) items.push_back(p.toStdU16String());
+    if (m_owner) m_owner->OnCopyData(QString::fromStdU16String(ReplyArray(items)));
+}

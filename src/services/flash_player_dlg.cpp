@@ -1,0 +1,45 @@
+#include "services/flash_player_dlg.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+
+#include "platform/message_box.h"
+
+CFlashPlayerDlg::CFlashPlayerDlg(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowIcon(QIcon(":/res/player.png"));
+    if (!m_flash.Create(this, 1001, rect())) {
+        // The window stays in the list; loading into it then has no effect.
+        platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
+                             platform::MB_ICONWARNING);
+    }
+}
+
+int CFlashPlayerDlg::LoadMovie() {
+    if (!QFileInfo::exists(m_moviePath)) return 0;
+    m_flash.SetMovie(m_moviePath);
+    m_flash.Play();
+    return 1;
+}
+
+int CFlashPlayerDlg::MoveTo(const QRect& r) {
+    setGeometry(r);
+    return 1;
+}
+
+void CFlashPlayerDlg::FitFlashControl() {
+    if (m_flash.Window()) m_flash.Window()->setGeometry(rect());  // all four margins are zero
+}
+
+void CFlashPlayerDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FitFlashControl();
+}
+
+void CFlashPlayerDlg::closeEvent(QCloseEvent* event) {
+    // Closing only hides: the window keeps its place and id in the main window's list.
+    m_flash.SetMovie(" ");
+    m_flash.Stop();
+    event->ignore();
+    hide();
+}

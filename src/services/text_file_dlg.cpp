@@ -1,0 +1,87 @@
+#include "services/text_file_dlg.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+
+#include "platform/dialog_units.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+
+CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
+    setWindowTitle(QString::fromStdU16String(u"保存文本文件"));
+    setWindowIcon(QIcon(":/res/player.png"));
+    setFixedSize(DialogUnits(0, 0, 344, 249).size());
+    m_save = new QPushButton("Save", this);
+    m_save->setGeometry(DialogUnits(267, 211, 50, 14));
+    m_save->setDefault(true);
+    m_encoding = new QComboBox(this);
+    m_encoding->setGeometry(DialogUnits(68, 214, 48, 12));
+    m_encoding->addItems({"ANSI", "Unicode", "UTF-8"});
+    m_encoding->setCurrentIndex(0);
+    m_edit = new QPlainTextEdit(this);
+    m_edit->setGeometry(DialogUnits(15, 15, 314, 184));
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* label = new QLabel("Encoding:", this);
+    label->setGeometry(DialogUnits(27, 216, 32, 8));
+    m_edit->installEventFilter(this);
+    m_encoding->installEventFilter(this);
+    m_save->installEventFilter(this);
+    connect(m_save, &QPushButton::clicked, this, &CTextFileDlg::OnSave);
+    SetText({});
+}
+
+void CTextFileDlg::SetText(const QString& text) { m_edit->setPlainText(text.isEmpty() ? "Welcome!" : text); }
+
+QByteArray CTextFileDlg::Encode(const QString& text, int encoding) {
+    switch (encoding) {
+        case 0: return QByteArray::fromStdString(platform::ToAnsi(text.toStdU16String()));
+        case 1: {
+            QByteArray bytes("\xFF\xFE", 2);
+            for (QChar c : text) {
+                bytes.append(static_cast<char>(c.unicode() & 0xFF));
+                bytes.append(static_cast<char>(c.unicode() >> 8));
+            }
+            return bytes;
+        }
+        default: return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    }
+}
+
+bool CTextFileDlg::WriteFile(int encoding) {
+    QFileDialog dialog(nullptr, QString(), QString(), "Text Files (*.txt);;All Files (*.*)");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("txt");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return true;
+    const QString path = dialog.selectedFiles().first();
+    QFile file(path);
+    const QByteArray bytes = Encode(Text(), encoding);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        platform::MessageBox(this, (u"无法写入文件 " + path.toStdU16String() + u"：" + file.errorString().toStdU16String()),
+                             std::nullopt, platform::MB_ICONWARNING);
+        return false;
+    }
+    return true;
+}
+
+void CTextFileDlg::OnSave() {
+    const int index = m_encoding->currentIndex();
+    if (index >= 0 && index <= 2 && !WriteFile(index)) return;
+    QDialog::accept();
+}
+
+bool CTextFileDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CTextFileDlg::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
+}

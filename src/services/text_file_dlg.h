@@ -1,0 +1,40 @@
+#pragma once
+// CTextFileDlg: shows a text from a movie in an editable box and saves it in
+// the chosen encoding.
+
+#include <QComboBox>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <functional>
+
+class CTextFileDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CTextFileDlg(QWidget* owner);
+
+    // An empty text shows "Welcome!".
+    void SetText(const QString& text);
+    QString Text() const { return m_edit->toPlainText(); }
+    QComboBox* Encoding() const { return m_encoding; }
+    QPushButton* SaveButton() const { return m_save; }
+    QPlainTextEdit* Edit() const { return m_edit; }
+
+    // The bytes of a text in encoding 0 (ANSI), 1 (Unicode) or 2 (UTF-8).
+    static QByteArray Encode(const QString& text, int encoding);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnSave();
+    // False when the file could not be written (the dialog then stays open).
+    bool WriteFile(int encoding);
+
+    QPlainTextEdit* m_edit;
+    QComboBox* m_encoding;
+    QPushButton* m_save;
+};
