@@ -29,8 +29,12 @@ CPlayerDlg* g_mainWnd = nullptr;
 
 namespace {
 
+// A native path for a path from a movie; a relative one names a file of the
+// issue, as the movie's own loads do.
 QString Native(const std::u16string& windowsPath) {
-    return QString::fromStdString(platform::NativePath(windowsPath));
+    const QString path = QString::fromStdString(platform::NativePath(windowsPath));
+    if (path.isEmpty() || path.startsWith('/')) return path;
+    return QString::fromStdString(platform::NativePath(g_workspaceDir)) + "/" + path;
 }
 
 QRect PrimaryScreen() {
