@@ -65,8 +65,8 @@ void CLoading::OnConfigWait() {
         if (config->showLoading) {
             const QRect screen = QGuiApplication::primaryScreen()->geometry();
             const int w = config->loadX, h = config->loadY;
-            const int left = screen.width() / 2 - w / 2, top = screen.height() / 2 - h / 2;
-            setGeometry(left, top, w, h);
+            const WindowRect r = LoadingWindowRect(screen.width(), screen.height(), w, h);
+            setGeometry(r.left, r.top, w, h);
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
                 m_flash.SetMovie(QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
                 m_flash.Play();

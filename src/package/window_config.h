@@ -29,5 +29,16 @@ struct MainWindowConfig {
 
 std::optional<MainWindowConfig> ReadMainWindowConfig(std::u16string_view path);
 
+struct WindowRect {
+    int left, top, right, bottom;
+    bool operator==(const WindowRect&) const = default;
+};
+
+// The loading window: LoadX x LoadY centred on a screen, halves truncated.
+inline WindowRect LoadingWindowRect(int screenWidth, int screenHeight, int width, int height) {
+    const int left = screenWidth / 2 - width / 2, top = screenHeight / 2 - height / 2;
+    return {left, top, left + width, top + height};
+}
+
 // Case-insensitive (A-Z folding) substring test, as the flags are read.
 bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle);

@@ -67,3 +67,8 @@ TEST(MainWindowConfig, FlagSearchFoldsOnlyAsciiLetters) {
     EXPECT_FALSE(ContainsIgnoringCase(u"TRU", u"TRUE"));
     EXPECT_FALSE(ContainsIgnoringCase(u"", u"TRUE"));
 }
+
+TEST(LoadingConfig, WindowIsCentredWithTruncatedHalves) {
+    EXPECT_EQ(LoadingWindowRect(1024, 768, 431, 168), (WindowRect{297, 300, 728, 468}));
+    EXPECT_EQ(LoadingWindowRect(1024, 768, 0, 0), (WindowRect{512, 384, 512, 384}));
+}

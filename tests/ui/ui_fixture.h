@@ -1,0 +1,66 @@
+#pragma once
+// Runs the real windows over a package built by the test, with scripted
+// Flash engines standing in for the movies.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+
+#include "app/player_dlg.h"
+#include "app/workspace.h"
+#include "package/extraction.h"
+#include "package/loading_dlg.h"
+#include "support/package_builder.h"
+#include "support/qt_wait.h"
+#include "support/scripted_flash_engine.h"
+#include "support/test_support.h"
+#include "bridge/player_scheme.h"
+#include "platform/path.h"
+
+class WindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UseScriptedEngines();
+        setenv("TMPDIR", tmp.path().c_str(), 1);
+        ASSERT_TRUE(CreateWorkspace());
+        unsetenv("TMPDIR");
+        ws = test::U8(g_workspaceDir);
+    }
+    void TearDown() override {
+        dlg.reset();
+        DeleteWorkspace();
+    }
+
+    // Packs the files (name, bytes) as an issue and points the Player at it.
+    void Package(const std::vector<std::pair<std::string, std::string>>& files) {
+        std::vector<test::ListEntry> entries;
+        std::string data;
+        for (const auto& [name, bytes] : files) {
+            entries.push_back({name, std::to_string(bytes.size()), entries.empty() ? "4" : "-"});
+            data += bytes;
+        }
+        test::WriteFile(tmp / "issue", test::AppendedPackage("EXE!", data, test::FileListXml(entries)));
+        g_exePath = test::U16(tmp / "issue");
+    }
+
+    void StandardIssue(const std::string& config =
+                           "<MSG><Wnd Width='800' Height='600' Title='杂志' bShowTitle='true' "
+                           "bShowLoading='TRUE' LoadX='431' LoadY='168'/></MSG>") {
+        Package({{"loading.swf", "LOAD"}, {"config.xml", config}, {"vellmain.swf", "MAIN"}});
+    }
+
+    // Starts the Player's main window and waits until the main movie plays.
+    void Start() {
+        dlg = std::make_unique<CPlayerDlg>();
+        dlg->show();
+        ASSERT_TRUE(WaitFor([&] { return dlg->Flash().IsCreated(); }));
+    }
+
+    ScriptedFlashEngine* MainEngine() { return static_cast<ScriptedFlashEngine*>(dlg->Flash().Engine()); }
+
+    test::TempDir tmp;
+    test::MessageBoxRecorder boxes;
+    std::string ws;
+    std::unique_ptr<CPlayerDlg> dlg;
+};
