@@ -36,6 +36,9 @@ int Show(const platform::MessageBoxRequest& r) {
 }  // namespace
 
 void InstallQtMessageBoxHandler() {
+    // Unattended runs (end-to-end tests) have boxes written to stderr and
+    // answered with their first button instead.
+    if (qgetenv("PLAYER_MESSAGE_BOXES") == "stderr") return;
     platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& r) {
         if (QThread::currentThread() == qApp->thread()) return Show(r);
         int result = platform::IDOK;

@@ -1,0 +1,60 @@
+import flash.display.Sprite;
+import flash.events.Event;
+import flash.external.ExternalInterface;
+import flash.net.URLLoader;
+import flash.net.URLRequest;
+import flash.Lib;
+
+// A main movie for end-to-end tests. It reads script.txt from its own folder
+// and runs it one line per tick; fields are separated by tabs:
+//   log PATH              the file results are appended to (with writelog)
+//   fs COMMAND ARGS       an FSCommand
+//   ei NAME ARG...        an ExternalInterface call; the result is logged
+//   note TEXT             logs TEXT
+//   wait MS               pauses
+class Probe extends Sprite {
+    static function main() Lib.current.addChild(new Probe());
+
+    var lines:Array<String> = [];
+    var logPath = "";
+
+    function new() {
+        super();
+        graphics.beginFill(0x2b6cb0);
+        graphics.drawRect(0, 0, 200, 100);
+        graphics.endFill();
+        var loader = new URLLoader();
+        loader.addEventListener(Event.COMPLETE, function(_) {
+            lines = StringTools.replace(loader.data, "\r", "").split("\n");
+            step();
+        });
+        loader.load(new URLRequest("script.txt"));
+    }
+
+    function log(text:String) {
+        if (logPath != "") Lib.fscommand("writelog", logPath + "|" + text + "\n");
+    }
+
+    function step() {
+        while (lines.length > 0) {
+            var f = lines.shift().split("\t");
+            switch (f[0]) {
+                case "log": logPath = f[1];
+                case "fs": Lib.fscommand(f[1], f.length > 2 ? f[2] : "");
+                case "note": log(f[1]);
+                case "ei":
+                    var args:Array<Dynamic> = [f[1]];
+                    for (i in 2...f.length) {
+                        var n = Std.parseInt(f[i]);
+                        args.push(n != null && Std.string(n) == f[i] ? n : f[i]);
+                    }
+                    var r:Dynamic = Reflect.callMethod(ExternalInterface, Reflect.field(ExternalInterface, "call"), args);
+                    log(f[1] + "=" + Std.string(r));
+                case "wait":
+                    haxe.Timer.delay(step, Std.parseInt(f[1]));
+                    return;
+                default:
+            }
+        }
+    }
+}

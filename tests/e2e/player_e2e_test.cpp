@@ -1,0 +1,193 @@
+// The real Player executable on issues packed by magpack, driven by a probe
+// movie whose script reports back through writelog.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PlayerRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir / "tmp");
+        fs::create_directories(dir / "issue");
+        test::WriteFile(dir / "log.txt", "");
+    }
+
+    void Script(const std::string& lines) { test::WriteFile(dir / "issue/script.txt", "log\t" + (dir / "log.txt") + "\n" + lines); }
+    void Config(const std::string& xml) { test::WriteFile(dir / "issue/config.xml", xml); }
+
+    // Packs the issue folder (probe as vellmain.swf), then runs it; false on a time-out.
+    bool Run(const std::string& extraPackArgs = "") {
+        fs::copy_file(PROBE_SWF, dir / "issue/vellmain.swf", fs::copy_options::overwrite_existing);
+        if (!fs::exists(dir / "issue/config.xml")) Config("<MSG><Wnd Width='640' Height='480' bShowTitle='true'/></MSG>");
+        const std::string pack = std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH + " --loading " +
+                                 PROBE_SWF + " " + extraPackArgs + " " + (dir / "issue") + " -o " + (dir / "issue.bin");
+        if (std::system(pack.c_str()) != 0) return false;
+        return Launch(dir / "issue.bin");
+    }
+
+    bool Launch(const std::string& issue) {
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (dir / "cfg").c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("LC_ALL", "C.UTF-8", 1);  // log files are written in the locale charset
+            setenv("PLAYER_MESSAGE_BOXES", "stderr", 1);
+            freopen((dir / "stderr.txt").c_str(), "w", stderr);
+            execl(issue.c_str(), issue.c_str(), nullptr);
+            _exit(127);
+        }
+        for (;;) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return true;
+            }
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(90)) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                return false;
+            }
+            if (onTick) onTick();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+    std::vector<fs::path> Workspaces() const {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::directory_iterator(dir / "tmp")) {
+            if (e.path().filename().string().front() == '{') found.push_back(e.path());
+        }
+        return found;
+    }
+
+    // An issue written byte by byte onto the player: names and contents as given.
+    std::string HandPackage(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files) {
+        const std::string player = test::ReadFile(PLAYER_PATH);
+        std::string data, list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
+        for (const auto& [n, bytes] : files) {
+            list += "<File name=\"" + n + "\" size=\"" + std::to_string(bytes.size()) + "\" startpos=\"" +
+                    std::to_string(player.size()) + "\"/>";
+            data += bytes;
+        }
+        list += "</FileList>\r\n";
+        std::string trailer(40, '\0');
+        for (int i = 0; i < 4; ++i) trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
+        test::WriteFile(dir / name, player + data + list + trailer);
+        fs::permissions(dir / name, fs::perms::owner_all);
+        return dir / name;
+    }
+
+    std::string Log() const { return test::ReadFile(dir / "log.txt"); }
+    std::string Stderr() const { return test::ReadFile(dir / "stderr.txt"); }
+
+    test::TempDir dir;
+    int exitCode = -2;
+    std::function<void()> onTick;
+};
+
+}  // namespace
+
+TEST_F(PlayerRun, WorkspaceLivesExactlyAsLongAsThePlayer) {
+    fs::create_directories(dir / "issue/second");
+    test::WriteFile(dir / "issue/second/vellmain.swf", "SECOND");
+    test::WriteFile(dir / "issue/pages/目录.txt", "");
+    fs::create_directories(dir / "issue/pages");
+    test::WriteFile(dir / "issue/pages/目录.txt", "contents");
+    Script("fs\tstart\nnote\tready\nwait\t1500\nei\tbrivol_quit\n");
+    std::vector<std::string> seen;
+    onTick = [&] {
+        if (seen.empty() && Log().find("ready") != std::string::npos) {
+            for (const auto& w : Workspaces()) {
+                for (const auto& e : fs::recursive_directory_iterator(w)) seen.push_back(fs::relative(e.path(), w).string());
+            }
+        }
+    };
+    ASSERT_TRUE(Run("--qk second")) << Stderr();
+    EXPECT_EQ(exitCode, 0) << Stderr();
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"Probe.swf", "config.xml", "filelist.xml", "pages", "pages/目录.txt",
+                                              "script.txt", "second", "second.qk", "second/filelist.xml",
+                                              "second/vellmain.swf", "vellmain.swf"}));
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+TEST_F(PlayerRun, HostCommandsActOnRealFiles) {
+    test::WriteFile(dir / "src.txt", "source");
+    test::WriteFile(dir / "dst.txt", "old destination");
+    Script("fs\tstart\n"
+           "ei\tbrivol_fileexists\t" + (dir / "src.txt") + "\n"
+           "ei\tbrivol_folderexists\t" + (dir / "src.txt") + "\n"
+           "ei\tbrivol_extractfile\t" + (dir / "src.txt") + "\t" + (dir / "dst.txt") + "\n"
+           "fs\tcopyfile\tscript.txt|" + (dir / "copied.txt") + "\n"
+           "fs\tCOPYFILE\tscript.txt|" + (dir / "src.txt") + "\n"
+           "ei\tbrivol_unknown_name\t1\n"
+           "fs\twritelog\t" + (dir / "missing.txt") + "|x\n"
+           "note\t中文 done\n"
+           "fs\tquit\n");
+    ASSERT_TRUE(Run()) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Log(), "brivol_fileexists=true\nbrivol_folderexists=false\nbrivol_extractfile=null\n"
+                     "brivol_unknown_name=null\n中文 done\n");
+    EXPECT_EQ(test::ReadFile(dir / "dst.txt"), "source");  // extractfile overwrites without asking
+    EXPECT_EQ(test::ReadFile(dir / "copied.txt").substr(0, 3), "log");
+    // copyfile asked before overwriting; the unattended answer is Yes.
+    EXPECT_NE(Stderr().find("已存在,是否覆盖?"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir / "src.txt").substr(0, 3), "log");
+    EXPECT_FALSE(test::Exists(dir / "missing.txt"));
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+TEST_F(PlayerRun, NamesThatEscapeTheWorkspaceWriteNothingOutside) {
+    const std::string probe = test::ReadFile(PROBE_SWF);
+    Script("fs\tstart\nnote\tran\nfs\tquit\n");
+    const std::string outside = dir / "outside.txt";
+    const std::string issue = HandPackage("evil.bin", {{"l.swf", probe},
+                                                        {"config.xml", "<MSG><Wnd/></MSG>"},
+                                                        {"..\\..\\..\\escape.txt", "EVIL"},
+                                                        {outside, "EVIL"},
+                                                        {"vellmain.swf", probe},
+                                                        {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
+    ASSERT_TRUE(Launch(issue)) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Log(), "ran\n");  // the files after the hostile ones are still in place
+    EXPECT_FALSE(test::Exists(outside));
+    EXPECT_FALSE(test::Exists(dir / "escape.txt"));
+    EXPECT_FALSE(test::Exists(dir / "tmp/escape.txt"));
+}
+
+TEST_F(PlayerRun, ADamagedFileListEndsThePlayer) {
+    const std::string player = test::ReadFile(PLAYER_PATH);
+    std::string trailer(40, '\0');
+    trailer[0] = 9;
+    test::WriteFile(dir / "broken.bin", player + "<FileList" + trailer);
+    fs::permissions(dir / "broken.bin", fs::perms::owner_all);
+    ASSERT_TRUE(Launch(dir / "broken.bin")) << "the Player did not end by itself";
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(Stderr().find("vellmain.swf"), std::string::npos) << Stderr();
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+TEST_F(PlayerRun, AnIssueWithoutConfigStillRuns) {
+    const std::string probe = test::ReadFile(PROBE_SWF);
+    Script("fs\tstart\nnote\tno config\nei\tbrivol_quit\n");
+    const std::string issue = HandPackage("noconfig.bin", {{"l.swf", probe},
+                                                            {"vellmain.swf", probe},
+                                                            {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
+    ASSERT_TRUE(Launch(issue)) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Log(), "no config\n");
+}
