@@ -126,3 +126,29 @@ TEST(Magpack, DamagedInputsGiveClearErrors) {
     EXPECT_EQ(RunMagpack("build " + dir.path()).status, 2);
     EXPECT_EQ(RunMagpack("--help").status, 0);
 }
+
+TEST(Magpack, ConvertMovesAnIssueOntoAnotherPlayer) {
+    test::TempDir dir;
+    // An issue made for another viewer: a 405,504-byte image and the package after it.
+    const std::string oldPlayer(405504, 'W');
+    const std::string list =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList><File name=\"a.swf\" size=\"3\" startpos=\"405504\" "
+        "path=\"D:\\src\\a.swf\"/><File name=\"config.xml\" size=\"2\" startpos=\"405504\"/></FileList>\r\n";
+    std::string trailer = std::string(1, static_cast<char>(list.size())) + std::string(3, '\0') +
+                          "0123456789ABCDEF0123456789ABCDEF" + "\x01\x02\x03\x04";
+    test::WriteFile(dir / "old.exe", oldPlayer + "AAA" + "CC" + list + trailer);
+    test::WriteFile(dir / "player", "NEWPLAYER");
+    const Result r = RunMagpack("convert " + (dir / "old.exe") + " --player " + (dir / "player") + " -o " + (dir / "new"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string converted = test::ReadFile(dir / "new");
+    std::string expectedList = list;
+    expectedList.replace(expectedList.find("405504"), 6, "9");
+    std::string expectedTrailer = trailer;
+    expectedTrailer[0] = static_cast<char>(expectedList.size());
+    EXPECT_EQ(converted, "NEWPLAYER" + std::string("AAACC") + expectedList + expectedTrailer);
+    const auto rows = ParseList(RunMagpack("list " + (dir / "new")).out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].offset, 9);
+    EXPECT_EQ(converted.substr(rows[1].offset, 2), "CC");
+    EXPECT_EQ(RunMagpack("convert " + (dir / "player") + " --player " + (dir / "player") + " -o " + (dir / "x")).status, 1);
+}

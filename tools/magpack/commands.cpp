@@ -288,6 +288,62 @@ int Extract(const std::vector<std::string>& args) {
     return g_extractFailed ? 1 : 0;
 }
 
-int Convert(const std::vector<std::string>&) { return Fail("convert is not available yet"); }
+int Convert(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!ParseOptions(args, o, error)) return BadUsage(error);
+    if (o.positional.size() != 1 || o.output.empty()) return BadUsage("convert takes OLD -o NEW");
+    if (o.player.empty()) {
+        // The Player installed or built beside this tool.
+        o.player = (fs::canonical("/proc/self/exe").parent_path() / "player").string();
+        if (!fs::exists(o.player)) o.player = (fs::canonical("/proc/self/exe").parent_path() / "../../player").string();
+    }
+    if (!fs::is_regular_file(o.player)) return Fail("no player at " + o.player + " (use --player)");
+    FileByteSource source(platform::Utf8ToUtf16(o.positional[0]));
+    if (!source.IsOpen()) return Fail("cannot open " + o.positional[0]);
+    if (source.Size() < kAppendedTrailerSize) return Fail(o.positional[0] + " is too short to hold a package");
+    const FileListSpan span = LocateAppendedList(source);
+    std::string list = ReadSpan(source, span);
+    XmlDocument doc;
+    PackageContents contents;
+    if (span.length == 0 || !doc.LoadBytes(list) || !ReadAppendedEntries(doc, span, contents)) {
+        return Fail(o.positional[0] + " does not end in an issue package");
+    }
+    if (contents.dataStart < 0 || contents.dataStart > span.offset) return Fail("the package's startpos is damaged");
+    // The first startpos is the only byte range that changes: it names where the
+    // data begins, which is now after this player.
+    const size_t file = list.find("<File");
+    const size_t attr = file == std::string::npos ? file : list.find("startpos=\"", file);
+    const size_t end = attr == std::string::npos ? attr : list.find('"', attr + 10);
+    const size_t close = file == std::string::npos ? file : list.find('>', file);
+    const int64_t newStart = static_cast<int64_t>(fs::file_size(o.player));
+    if (attr == std::string::npos || end == std::string::npos || attr > close) {
+        if (contents.dataStart != 0) return Fail("the first File element has no startpos attribute");
+        list.insert(file + 5, " startpos=\"" + std::to_string(newStart) + "\"");
+    } else {
+        list.replace(attr + 10, end - attr - 10, std::to_string(newStart));
+    }
+    std::FILE* out = std::fopen(o.output.c_str(), "wb");
+    if (!out) return Fail("cannot write " + o.output);
+    int64_t copied = 0;
+    bool ok = CopyInto(o.player, out, &copied);
+    std::vector<char> buffer(1 << 20);
+    for (int64_t at = contents.dataStart; ok && at < span.offset;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buffer.size()), span.offset - at));
+        const size_t got = source.ReadAt(at, buffer.data(), want);
+        ok = got == want && std::fwrite(buffer.data(), 1, got, out) == got;
+        at += static_cast<int64_t>(got);
+    }
+    std::string trailer(static_cast<size_t>(kAppendedTrailerSize), '\0');
+    ok = ok && source.ReadAt(source.Size() - kAppendedTrailerSize, trailer.data(), trailer.size()) == trailer.size();
+    for (int i = 0; i < 4; ++i) trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
+    ok = ok && std::fwrite(list.data(), 1, list.size(), out) == list.size();
+    ok = ok && std::fwrite(trailer.data(), 1, trailer.size(), out) == trailer.size();
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) return Fail("failed writing " + o.output);
+    fs::permissions(o.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    return 0;
+}
 
 }  // namespace magpack
