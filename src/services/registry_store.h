@@ -80,7 +80,7 @@ public:
                      std::optional<std::u16string_view> subKey = std::nullopt);
 
 private:
-    uint8_t m_valid = 1;
+    [[maybe_unused]] uint8_t m_valid = 1;  // set by the constructor, read by nothing
     RegistryRoot m_root;
     std::u16string m_subKey;
     RegistryStore& m_store;
