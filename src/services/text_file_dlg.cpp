@@ -25,6 +25,8 @@ CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
     m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* label = new QLabel("Encoding:", this);
     label->setGeometry(DialogUnits(27, 216, 32, 8));
+    label->adjustSize();  // the template's width is too narrow for this platform's font
+    label->move(m_encoding->x() - label->width() - 6, m_encoding->y() + (m_encoding->height() - label->height()) / 2);
     m_edit->installEventFilter(this);
     m_encoding->installEventFilter(this);
     m_save->installEventFilter(this);

@@ -181,3 +181,27 @@ TEST(FolderPickers, TrailingSeparatorsAndDriveRoots) {
     EXPECT_FALSE(BrowseForFolderPath(nullptr, "t", result, "/", 1, 1));
     EXPECT_EQ(result, "unchanged");
 }
+
+// Every dialog drawn; with SAVE_SCREENSHOTS set the pictures go to docs/screenshots.
+TEST(Screenshots, DialogsDraw) {
+    const auto save = [](QWidget& w, const char* name) {
+        w.show();
+        QApplication::processEvents();
+        const QPixmap shot = w.grab();
+        EXPECT_FALSE(shot.isNull());
+        if (qEnvironmentVariableIsSet("SAVE_SCREENSHOTS")) {
+            QDir().mkpath(SCREENSHOT_DIR);
+            shot.save(QString(SCREENSHOT_DIR) + "/" + name);
+        }
+    };
+    CTextFileDlg text(nullptr);
+    text.SetText("春天的来信\nA Letter in Spring\n窗外的柳枝又绿了。");
+    save(text, "save-text-dialog.png");
+    test::TempDir dir;
+    for (const char* n : {"报告.txt", "notes.txt", "photo.jpg"}) test::WriteFile(dir / n, "some bytes");
+    CFileSearchDlg search(nullptr);
+    search.FolderEdit()->setText(QString::fromStdString(dir.path() + "/"));
+    search.IncludeEdit()->setText("*.txt|*.jpg");
+    search.Search();
+    save(search, "file-search-dialog.png");
+}

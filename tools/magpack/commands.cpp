@@ -312,7 +312,8 @@ int Convert(const std::vector<std::string>& args) {
     if (contents.dataStart < 0 || contents.dataStart > span.offset) return Fail("the package's startpos is damaged");
     // The first startpos is the only byte range that changes: it names where the
     // data begins, which is now after this player.
-    const size_t file = list.find("<File");
+    size_t file = list.find("<File");
+    while (file != std::string::npos && list.compare(file, 9, "<FileList") == 0) file = list.find("<File", file + 1);
     const size_t attr = file == std::string::npos ? file : list.find("startpos=\"", file);
     const size_t end = attr == std::string::npos ? attr : list.find('"', attr + 10);
     const size_t close = file == std::string::npos ? file : list.find('>', file);
