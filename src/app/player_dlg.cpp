@@ -62,6 +62,7 @@ void CPlayerDlg::OnInitDialog() {
     g_mainWnd = this;
     qApp->installEventFilter(this);
     m_loading = new CLoading(this);
+    m_flash.Prepare(this);  // the movie engine starts while the issue is extracted
     m_loading->CentreAndShowOnTop();
     setGeometry(0, 0, 0, 0);
     setWindowTitle("Loading...");

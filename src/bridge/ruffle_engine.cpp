@@ -185,6 +185,10 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind, 
     m_frames.push_back({job, fs, std::nullopt, {}});
     if (fs) {
         const QJsonArray args = QJsonDocument::fromJson(data.toUtf8()).array();
+        if (TraceEnabled()) {
+            std::fprintf(stderr, "[fscommand] %s %s\n", args.at(0).toString().toLocal8Bit().constData(),
+                         args.at(1).toString().toLocal8Bit().constData());
+        }
         if (m_events.fsCommand) m_events.fsCommand(args.at(0).toString(), args.at(1).toString());
     } else if (kind == "flashcall") {
         if (m_events.flashCall) m_events.flashCall(data);

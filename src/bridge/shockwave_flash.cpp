@@ -17,9 +17,15 @@ std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent) {
 
 CShockwaveflash1::~CShockwaveflash1() { Destroy(); }
 
+void CShockwaveflash1::Prepare(QWidget* parent) {
+    if (m_engine) return;
+    m_engine = MakeFlashEngine(parent);
+    if (m_engine) m_engine->Widget()->hide();
+}
+
 bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect) {
     if (m_window) return true;
-    m_engine = MakeFlashEngine(parent);
+    if (!m_engine) m_engine = MakeFlashEngine(parent);
     if (!m_engine) return false;
     m_window = m_engine->Widget();
     m_id = id;

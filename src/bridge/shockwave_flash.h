@@ -18,6 +18,9 @@ public:
     // Creates the control window as a child of `parent` (or a top-level window
     // without one) covering `rect`. False when no control can be created.
     bool Create(QWidget* parent, int id, const QRect& rect);
+    // Starts the engine behind a control that Create() will make later, so that
+    // the engine's own start-up overlaps other work. Nothing is shown.
+    void Prepare(QWidget* parent);
     void Destroy();
     QWidget* Window() const { return m_window; }
     bool IsCreated() const { return m_window != nullptr; }
