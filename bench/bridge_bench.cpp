@@ -19,15 +19,17 @@ namespace {
 
 void Report(const char* what, std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());
-    std::printf("bridge: %s: n=%zu median %.3f ms, p95 %.3f ms (target median <= 2 ms)\n", what, ms.size(),
-                ms[ms.size() / 2], ms[ms.size() * 95 / 100]);
+    std::printf("bridge: %s: n=%zu median %.3f ms, p95 %.3f ms (target median <= 2 ms)\n", what,
+                ms.size(), ms[ms.size() / 2], ms[ms.size() * 95 / 100]);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     PlayerSchemeHandler::RegisterScheme();
     QApplication app(argc, argv);
     QTemporaryDir ws;
@@ -44,31 +46,38 @@ int main(int argc, char** argv) {
     qint64 lastPing = -1, readyAt = -1;
     std::vector<double> pings;
     engine.SetEvents({[&](const QString& c, const QString&) {
-                          if (c == "ready") readyAt = clock.nsecsElapsed();
+                          if (c == "ready")
+                              readyAt = clock.nsecsElapsed();
                       },
                       [&](const QString&) {
                           // The interval between two calls of the movie is one full round trip:
                           // the answer back into the movie and its next call out.
                           const qint64 now = clock.nsecsElapsed();
-                          if (lastPing >= 0) pings.push_back((now - lastPing) / 1e6);
+                          if (lastPing >= 0)
+                              pings.push_back((now - lastPing) / 1e6);
                           lastPing = now;
                           engine.SetReturnValue("<string>pong</string>");
                       }});
     clock.start();
     engine.SetMovie(ws.filePath("bench.swf"));
-    while (readyAt < 0 && clock.elapsed() < 30000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (readyAt < 0 && clock.elapsed() < 30000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     if (readyAt < 0) {
         std::fprintf(stderr, "the movie never became ready\n");
         return 1;
     }
     std::printf("bridge: SetMovie to the first FSCommand: %.1f ms\n", readyAt / 1e6);
-    engine.CallFunction("<invoke name=\"run\" returntype=\"xml\"><arguments><number>1001</number></arguments></invoke>");
+    engine.CallFunction(
+        "<invoke name=\"run\" "
+        "returntype=\"xml\"><arguments><number>1001</number></arguments></invoke>");
     Report("FlashCall round trips (movie -> host -> movie)", pings);
     std::vector<double> calls;
     for (int i = 0; i < 1000; ++i) {
         QElapsedTimer t;
         t.start();
-        engine.CallFunction("<invoke name=\"echo\" returntype=\"xml\"><arguments><number>1</number></arguments></invoke>");
+        engine.CallFunction(
+            "<invoke name=\"echo\" "
+            "returntype=\"xml\"><arguments><number>1</number></arguments></invoke>");
         calls.push_back(t.nsecsElapsed() / 1e6);
     }
     Report("CallFunction (host -> movie -> host)", calls);

@@ -31,9 +31,11 @@ void MakePackage(const fs::path& path, int files, int fileMiB) {
     std::fwrite(player.data(), 1, player.size(), out);
     PackageWriter writer(out, PackageWriter::Kind::Appended, static_cast<int64_t>(player.size()));
     std::string chunk(static_cast<size_t>(fileMiB) << 20, '\0');
-    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i * 7 + i / 4096);
+    for (size_t i = 0; i < chunk.size(); ++i)
+        chunk[i] = static_cast<char>(i * 7 + i / 4096);
     for (int i = 0; i < files; ++i) {
-        writer.AddBytes(platform::Utf8ToUtf16("dir" + std::to_string(i % 4) + "\\f" + std::to_string(i) + ".bin"),
+        writer.AddBytes(platform::Utf8ToUtf16("dir" + std::to_string(i % 4) + "\\f" +
+                                              std::to_string(i) + ".bin"),
                         chunk);
     }
     writer.Finish();
@@ -62,7 +64,8 @@ Run InChild(F&& job) {
 
 void Warm(const fs::path& p) {
     const std::string cmd = "cat '" + p.string() + "' > /dev/null";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "warm-up failed\n");
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "warm-up failed\n");
 }
 
 }  // namespace
@@ -82,27 +85,32 @@ int main(int argc, char** argv) {
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Run r = InChild([&] {
-            ExtractPackage(platform::Utf8ToUtf16(big.string()), platform::Utf8ToUtf16((dir / "out").string()));
+            ExtractPackage(platform::Utf8ToUtf16(big.string()),
+                           platform::Utf8ToUtf16((dir / "out").string()));
         });
         ours.push_back(r.seconds);
         rssBig = r.maxRssKiB;
         fs::remove(dir / "copy");
         const std::string cmd = "cp '" + big.string() + "' '" + (dir / "copy").string() + "'";
         const auto t0 = Clock::now();
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "cp failed\n");
         cps.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
     }
     fs::remove_all(dir / "out");
     fs::create_directories(dir / "out");
     const Run rs = InChild([&] {
-        ExtractPackage(platform::Utf8ToUtf16(small.string()), platform::Utf8ToUtf16((dir / "out").string()));
+        ExtractPackage(platform::Utf8ToUtf16(small.string()),
+                       platform::Utf8ToUtf16((dir / "out").string()));
     });
     std::sort(ours.begin(), ours.end());
     std::sort(cps.begin(), cps.end());
-    std::printf("extract: %d MiB package: worker %.3f s, cp %.3f s (medians of 3), ratio %.2f (target <= 1.15)\n",
-                mib, ours[1], cps[1], ours[1] / cps[1]);
-    std::printf("extract: peak RSS %ld KiB for %d MiB, %ld KiB for 64 MiB (growth %ld KiB)\n", rssBig, mib,
-                rs.maxRssKiB, rssBig - rs.maxRssKiB);
+    std::printf(
+        "extract: %d MiB package: worker %.3f s, cp %.3f s (medians of 3), ratio %.2f (target <= "
+        "1.15)\n",
+        mib, ours[1], cps[1], ours[1] / cps[1]);
+    std::printf("extract: peak RSS %ld KiB for %d MiB, %ld KiB for 64 MiB (growth %ld KiB)\n",
+                rssBig, mib, rs.maxRssKiB, rssBig - rs.maxRssKiB);
     fs::remove_all(dir);
     return 0;
 }

@@ -59,14 +59,17 @@ int main(int argc, char** argv) {
         bool more = finder.FindFile(folder, u"*.txt|*.log|a*", u"*tmp*|b*", false);
         while (more) {
             more = finder.FindNextFile();
-            if (!finder.IsDirectory()) ++found;
+            if (!finder.IsDirectory())
+                ++found;
         }
     });
-    const std::string command = "find '" + dir.string() +
-                                "' -maxdepth 1 -type f \\( -iname '*.txt' -o -iname '*.log' -o "
-                                "-iname 'a*' \\) ! -iname '*tmp*' ! -iname 'b*' | wc -l > /dev/null";
+    const std::string command =
+        "find '" + dir.string() +
+        "' -maxdepth 1 -type f \\( -iname '*.txt' -o -iname '*.log' -o "
+        "-iname 'a*' \\) ! -iname '*tmp*' ! -iname 'b*' | wc -l > /dev/null";
     const double reference = MedianSeconds(3, [&] {
-        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "find failed\n");
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "find failed\n");
     });
     std::printf("finder: %zu files accepted of %d\n", found, files);
     std::printf("finder: FilteredFileFind %.3f s, find(1) %.3f s, ratio %.2f (target <= 1.5)\n",
@@ -79,22 +82,26 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < masks.size(); ++i) {
         const std::u16string pattern = FilteredFileFind::MaskToPattern(masks[i]);
         compiled[i].Parse(pattern, false);
-        standard.emplace_back(platform::Utf16ToUtf8(pattern), std::regex::icase | std::regex::ECMAScript);
+        standard.emplace_back(platform::Utf16ToUtf8(pattern),
+                              std::regex::icase | std::regex::ECMAScript);
     }
     std::vector<std::u16string> wide;
-    for (const auto& n : names) wide.push_back(platform::Utf8ToUtf16(n));
+    for (const auto& n : names)
+        wide.push_back(platform::Utf8ToUtf16(n));
     size_t a = 0, b = 0;
     const double engine = MedianSeconds(3, [&] {
         RegexMatchContext ctx(256);
         a = 0;
         for (const auto& n : wide) {
-            for (const auto& re : compiled) a += re.Match(n, &ctx);
+            for (const auto& re : compiled)
+                a += re.Match(n, &ctx);
         }
     });
     const double stdre = MedianSeconds(3, [&] {
         b = 0;
         for (const auto& n : names) {
-            for (const auto& re : standard) b += std::regex_search(n, re);
+            for (const auto& re : standard)
+                b += std::regex_search(n, re);
         }
     });
     std::printf("engine: %zu matches, std::regex %zu matches\n", a, b);

@@ -23,13 +23,15 @@ namespace {
 // Seconds until the Player reports the movie's "start" on its diagnostics.
 double TimeToStart(const fs::path& issue, const fs::path& tmp) {
     int out[2];
-    if (pipe(out) != 0) return -1;
+    if (pipe(out) != 0)
+        return -1;
     const auto t0 = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("TMPDIR", tmp.c_str(), 1);
         setenv("PLAYER_TRACE", "1", 1);
-        if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (!getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
         dup2(out[1], 2);
         close(out[0]);
         execl(issue.c_str(), issue.c_str(), nullptr);
@@ -46,7 +48,8 @@ double TimeToStart(const fs::path& issue, const fs::path& tmp) {
             seconds = std::chrono::duration<double>(Clock::now() - t0).count();
             break;
         }
-        if (seen.size() > (1 << 20)) seen.erase(0, seen.size() - 4096);
+        if (seen.size() > (1 << 20))
+            seen.erase(0, seen.size() - 4096);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
@@ -56,7 +59,8 @@ double TimeToStart(const fs::path& issue, const fs::path& tmp) {
 
 double Run(const std::string& command) {
     const auto t0 = Clock::now();
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
@@ -74,27 +78,34 @@ int main(int argc, char** argv) {
         const int fd = open(pad.c_str(), O_CREAT | O_WRONLY, 0600);
         std::string chunk(1 << 20, 'p');
         for (int i = 0; i < padMiB; ++i) {
-            if (write(fd, chunk.data(), chunk.size()) < 0) break;
+            if (write(fd, chunk.data(), chunk.size()) < 0)
+                break;
         }
         close(fd);
     }
     const fs::path padded = dir / "padded-issue";
-    Run(std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH + " --loading " + (fs::path(DEMO_DIR) / "Loading.swf").string() +
-        " --qk second " + (dir / "issue").string() + " -o " + padded.string());
+    Run(std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH + " --loading " +
+        (fs::path(DEMO_DIR) / "Loading.swf").string() + " --qk second " + (dir / "issue").string() +
+        " -o " + padded.string());
     Run("cat '" + padded.string() + "' > /dev/null");  // the same warm cache for every run
 
-    for (const auto& [name, issue] : {std::pair{"demo issue", demo}, std::pair{"padded issue", padded}}) {
+    for (const auto& [name, issue] :
+         {std::pair{"demo issue", demo}, std::pair{"padded issue", padded}}) {
         double start = 1e9, extract = 1e9;
         for (int i = 0; i < 3; ++i) {
             start = std::min(start, TimeToStart(issue, dir / "tmp"));
             fs::remove_all(dir / "out");
-            extract = std::min(extract, Run(std::string(MAGPACK_PATH) + " extract '" + issue.string() + "' '" +
-                                            (dir / "out").string() + "' > /dev/null"));
-            for (const auto& e : fs::directory_iterator(dir / "tmp")) fs::remove_all(e.path());
+            extract =
+                std::min(extract, Run(std::string(MAGPACK_PATH) + " extract '" + issue.string() +
+                                      "' '" + (dir / "out").string() + "' > /dev/null"));
+            for (const auto& e : fs::directory_iterator(dir / "tmp"))
+                fs::remove_all(e.path());
         }
-        std::printf("startup: %s (%.0f MiB): start-to-\"start\" %.2f s, extraction alone %.2f s, overhead %.2f s "
-                    "(target <= 1.5 s)\n",
-                    name, fs::file_size(issue) / 1048576.0, start, extract, start - extract);
+        std::printf(
+            "startup: %s (%.0f MiB): start-to-\"start\" %.2f s, extraction alone %.2f s, overhead "
+            "%.2f s "
+            "(target <= 1.5 s)\n",
+            name, fs::file_size(issue) / 1048576.0, start, extract, start - extract);
     }
     fs::remove_all(dir);
     return 0;

@@ -34,7 +34,8 @@ public:
     void SetMovie(const std::u16string&) override {}
     void PlayMovie() override {}
     std::optional<std::u16string> RunOpenFileDialog(const std::u16string&) override { return {}; }
-    std::optional<std::u16string> RunFolderDialog(const std::u16string&, const std::u16string&) override {
+    std::optional<std::u16string> RunFolderDialog(const std::u16string&,
+                                                  const std::u16string&) override {
         return {};
     }
     void RunSaveTextDialog(const std::u16string&) override {}
@@ -43,10 +44,12 @@ public:
     std::optional<int> CreateSecondaryWindow(int, int, const std::u16string&) override { return 0; }
     void ReuseSecondaryWindow(int, int, int, const std::u16string&) override {}
     void ClearSecondaryWindows() override {}
-    void CompanionCommand(const std::u16string&, const std::u16string&, const std::u16string&) override {}
+    void CompanionCommand(const std::u16string&, const std::u16string&,
+                          const std::u16string&) override {}
     std::u16string CompanionQuery(const std::u16string&) override { return {}; }
     int SendMail(const std::u16string&) override { return 0; }
-    std::u16string ReadRegistryString(RegistryRoot, const std::u16string&, const std::u16string&) override {
+    std::u16string ReadRegistryString(RegistryRoot, const std::u16string&,
+                                      const std::u16string&) override {
         return {};
     }
     void WriteRegistryString(RegistryRoot, const std::u16string&, const std::u16string&,
@@ -75,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NullHost host;
     for (const auto& name : safe) {
         const size_t at = text.find(u"name=\"x\"");
-        if (at == std::u16string::npos) break;
+        if (at == std::u16string::npos)
+            break;
         std::u16string renamed = text;
         renamed.replace(at, 8, u"name=\"" + name + u"\"");
         OnFlashCall(host, renamed);

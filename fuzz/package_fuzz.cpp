@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         doc.LoadBytes(ReadSpan(source, span));
         PackageContents contents;
         ReadAppendedEntries(doc, span, contents);
-        for (const auto& e : contents.entries) IsUnsafeEntryName(e.name);
+        for (const auto& e : contents.entries)
+            IsUnsafeEntryName(e.name);
     }
     FileListSpan span;
     if (LocateNestedList(source, span) == NestedListResult::Ok) {

@@ -8,7 +8,8 @@
 #include "search/regex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     const bool caseSensitive = data[0] & 1;
     // Bytes after the first: the pattern, then a NUL byte, then the text; each byte
     // is one character, with 0x80..0xFF mapped above ASCII to reach other code units.
@@ -21,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         into->push_back(data[i] < 0x80 ? data[i] : static_cast<char16_t>(0x4E00 + data[i]));
     }
-    if (text.size() > 260) text.resize(260);
+    if (text.size() > 260)
+        text.resize(260);
     Regex re;
     if (re.Parse(pattern, caseSensitive) == RegexOk) {
         RegexMatchContext ctx(4);

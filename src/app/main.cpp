@@ -10,7 +10,8 @@
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     // The web engine's sandbox refuses to run as root (containers, CI).
-    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     PlayerSchemeHandler::RegisterScheme();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

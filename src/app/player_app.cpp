@@ -8,8 +8,10 @@
 #include "platform/path.h"
 
 bool CPlayerApp::InitInstance() {
-    if (!CreateWorkspace()) return false;
-    PlayerSchemeHandler::Instance().SetWorkspace(QString::fromStdString(platform::NativePath(g_workspaceDir)));
+    if (!CreateWorkspace())
+        return false;
+    PlayerSchemeHandler::Instance().SetWorkspace(
+        QString::fromStdString(platform::NativePath(g_workspaceDir)));
     auto dlg = std::make_unique<CPlayerDlg>();
     dlg->exec();
     dlg.reset();  // its destructor takes the secondary windows with it

@@ -33,7 +33,8 @@ namespace {
 // issue, as the movie's own loads do.
 QString Native(const std::u16string& windowsPath) {
     const QString path = QString::fromStdString(platform::NativePath(windowsPath));
-    if (path.isEmpty() || path.startsWith('/')) return path;
+    if (path.isEmpty() || path.startsWith('/'))
+        return path;
     return QString::fromStdString(platform::NativePath(g_workspaceDir)) + "/" + path;
 }
 
@@ -54,7 +55,8 @@ CPlayerDlg::~CPlayerDlg() {
     qApp->removeEventFilter(this);
     ClearSecondaryWindows();
     DeleteWorkspaceIfPresent();
-    if (g_mainWnd == this) g_mainWnd = nullptr;
+    if (g_mainWnd == this)
+        g_mainWnd = nullptr;
 }
 
 void CPlayerDlg::OnInitDialog() {
@@ -101,11 +103,13 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
     if (fullScreen) {
         const QRect screen = PrimaryScreen();
         setGeometry(0, 0, screen.width(), screen.height());
-        if (m_flash.Window()) m_flash.Window()->setGeometry(0, 0, screen.width(), screen.height());
+        if (m_flash.Window())
+            m_flash.Window()->setGeometry(0, 0, screen.width(), screen.height());
     } else {
         const int w = m_state.m_width, h = m_state.m_height, t = m_state.m_titleHeight;
         setGeometry(0, 0, w, h);
-        if (m_flash.Window()) m_flash.Window()->setGeometry(0, t, w, h - t);
+        if (m_flash.Window())
+            m_flash.Window()->setGeometry(0, t, w, h - t);
         const QRect screen = PrimaryScreen();
         move(screen.x() + (screen.width() - w) / 2, screen.y() + (screen.height() - h) / 2);
     }
@@ -115,90 +119,131 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
 
 void CPlayerDlg::ShowWindow(ShowCommand command) {
     switch (command) {
-        case ShowCommand::Hide: hide(); break;
-        case ShowCommand::ShowMinimized: showMinimized(); break;
-        case ShowCommand::Restore: showNormal(); break;
+        case ShowCommand::Hide:
+            hide();
+            break;
+        case ShowCommand::ShowMinimized:
+            showMinimized();
+            break;
+        case ShowCommand::Restore:
+            showNormal();
+            break;
     }
 }
 
-void CPlayerDlg::MoveWindow(int x, int y, int width, int height) { setGeometry(x, y, width, height); }
+void CPlayerDlg::MoveWindow(int x, int y, int width, int height) {
+    setGeometry(x, y, width, height);
+}
 
-void CPlayerDlg::RepaintNow() { repaint(); }
+void CPlayerDlg::RepaintNow() {
+    repaint();
+}
 
-void CPlayerDlg::SetWindowAlpha(int alpha) { setWindowOpacity(alpha / 255.0); }
+void CPlayerDlg::SetWindowAlpha(int alpha) {
+    setWindowOpacity(alpha / 255.0);
+}
 
-void CPlayerDlg::UpdateTrayIcon(bool add) { m_tray->SetShown(add); }
+void CPlayerDlg::UpdateTrayIcon(bool add) {
+    m_tray->SetShown(add);
+}
 
 void CPlayerDlg::ApplyWindowConfig() {
     if (const auto config = ReadMainWindowConfig(ConfigPath())) {
-        if (config->width) m_state.m_width = *config->width;
-        if (config->height) m_state.m_height = *config->height;
+        if (config->width)
+            m_state.m_width = *config->width;
+        if (config->height)
+            m_state.m_height = *config->height;
         m_state.m_title = config->title;
         setWindowTitle(QString::fromStdU16String(config->title));
         m_state.m_titleHeight = config->showTitle ? 16 : 0;
         if (!config->titleBitmap.empty()) {
             m_titleBitmap = QPixmap(Native(g_workspaceDir + u"\\" + config->titleBitmap), "BMP");
         }
-        if (m_titleBitmap.isNull()) m_titleBitmap = QPixmap(":/res/title.bmp");
+        if (m_titleBitmap.isNull())
+            m_titleBitmap = QPixmap(":/res/title.bmp");
         ShowPlayerWindow(config->fullScreen);
         return;
     }
-    if (m_titleBitmap.isNull()) m_titleBitmap = QPixmap(":/res/title.bmp");
+    if (m_titleBitmap.isNull())
+        m_titleBitmap = QPixmap(":/res/title.bmp");
     ShowPlayerWindow(false);
 }
 
 void CPlayerDlg::DestroyLoadingWindow() {
-    if (m_loading) m_loading->deleteLater();
+    if (m_loading)
+        m_loading->deleteLater();
     m_loading = nullptr;
 }
 
 void CPlayerDlg::OnCancel() {
-    if (m_ending) return;
+    if (m_ending)
+        return;
     m_ending = true;
     NotifyEditorWindow(0);
     m_tray->Remove();
     done(QDialog::Rejected);
 }
 
-void CPlayerDlg::PostClose() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
+void CPlayerDlg::PostClose() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
 
 void CPlayerDlg::DeleteWorkspaceIfPresent() {
-    if (!g_workspaceDir.empty() && platform::PathFileExists(g_workspaceDir)) DeleteFolderTree(g_workspaceDir);
+    if (!g_workspaceDir.empty() && platform::PathFileExists(g_workspaceDir))
+        DeleteFolderTree(g_workspaceDir);
 }
 
 void CPlayerDlg::closeEvent(QCloseEvent* event) {
     m_titleBitmap = QPixmap();
     DeleteWorkspaceIfPresent();
-    if (m_flash.IsCreated()) m_flash.SetMovie(" ");
+    if (m_flash.IsCreated())
+        m_flash.SetMovie(" ");
     DestroyLoadingWindow();
     event->ignore();  // the close becomes the cancel handling, which ends the dialog
     OnCancel();
 }
 
-void CPlayerDlg::SetReturnValue(const std::u16string& xml) { m_flash.SetReturnValue(QString::fromStdU16String(xml)); }
-void CPlayerDlg::CallFunction(const std::u16string& xml) { m_flash.CallFunction(QString::fromStdU16String(xml)); }
-void CPlayerDlg::StopMovie() { m_flash.Stop(); }
-void CPlayerDlg::SetMovie(const std::u16string& path) { m_flash.SetMovie(Native(path)); }
-void CPlayerDlg::PlayMovie() { m_flash.Play(); }
+void CPlayerDlg::SetReturnValue(const std::u16string& xml) {
+    m_flash.SetReturnValue(QString::fromStdU16String(xml));
+}
+void CPlayerDlg::CallFunction(const std::u16string& xml) {
+    m_flash.CallFunction(QString::fromStdU16String(xml));
+}
+void CPlayerDlg::StopMovie() {
+    m_flash.Stop();
+}
+void CPlayerDlg::SetMovie(const std::u16string& path) {
+    m_flash.SetMovie(Native(path));
+}
+void CPlayerDlg::PlayMovie() {
+    m_flash.Play();
+}
 
-void CPlayerDlg::OnCopyData(const QString& text) { m_flash.SetReturnValue(text); }
+void CPlayerDlg::OnCopyData(const QString& text) {
+    m_flash.SetReturnValue(text);
+}
 
 std::optional<std::u16string> CPlayerDlg::RunOpenFileDialog(const std::u16string& filter) {
     QStringList filters;
-    for (const auto& f : platform::ConvertFileFilter(filter)) filters << QString::fromStdU16String(f);
+    for (const auto& f : platform::ConvertFileFilter(filter))
+        filters << QString::fromStdU16String(f);
     QFileDialog dialog(this);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (!filters.isEmpty()) dialog.setNameFilters(filters);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
     return dialog.selectedFiles().first().toStdU16String();
 }
 
-std::optional<std::u16string> CPlayerDlg::RunFolderDialog(const std::u16string& title, const std::u16string& initial) {
+std::optional<std::u16string> CPlayerDlg::RunFolderDialog(const std::u16string& title,
+                                                          const std::u16string& initial) {
     CFolderDialog dialog(QString::fromStdU16String(title), QString::fromStdU16String(initial), this,
                          CFolderDialog::BIF_RETURNONLYFSDIRS);
-    if (dialog.DoModal() != 1) return std::nullopt;
+    if (dialog.DoModal() != 1)
+        return std::nullopt;
     return dialog.ResultPath().toStdU16String();
 }
 
@@ -213,7 +258,8 @@ void CPlayerDlg::RunFileSearchDialog() {
     dialog.exec();
 }
 
-std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height, const std::u16string& path) {
+std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,
+                                                     const std::u16string& path) {
     auto window = std::make_unique<CFlashPlayerDlg>(this);
     const int id = static_cast<int>(m_secondaryWindows.size());
     const QRect main = frameGeometry();
@@ -233,21 +279,26 @@ void CPlayerDlg::ReuseSecondaryWindow(int id, int width, int height, const std::
     window->show();
 }
 
-void CPlayerDlg::ClearSecondaryWindows() { m_secondaryWindows.clear(); }
-
-void CPlayerDlg::OnSizing(const QRect& proposed) {
-    for (auto& w : m_secondaryWindows) w->MoveTo(proposed);
+void CPlayerDlg::ClearSecondaryWindows() {
+    m_secondaryWindows.clear();
 }
 
-int CPlayerDlg::SendMail(const std::u16string& request) { return ::SendMail(request); }
+void CPlayerDlg::OnSizing(const QRect& proposed) {
+    for (auto& w : m_secondaryWindows)
+        w->MoveTo(proposed);
+}
+
+int CPlayerDlg::SendMail(const std::u16string& request) {
+    return ::SendMail(request);
+}
 
 std::u16string CPlayerDlg::ReadRegistryString(RegistryRoot root, const std::u16string& subKey,
                                               const std::u16string& name) {
     return RegistryKey(root, subKey).ReadString(name);
 }
 
-void CPlayerDlg::WriteRegistryString(RegistryRoot root, const std::u16string& subKey, const std::u16string& name,
-                                     const std::u16string& value) {
+void CPlayerDlg::WriteRegistryString(RegistryRoot root, const std::u16string& subKey,
+                                     const std::u16string& name, const std::u16string& value) {
     RegistryKey(root, subKey).WriteString(name, value);
 }
 
@@ -256,16 +307,19 @@ void CPlayerDlg::OpenWebPage(const std::u16string& url) {
 }
 
 void CPlayerDlg::paintEvent(QPaintEvent*) {
-    if (isMinimized()) return;
+    if (isMinimized())
+        return;
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const int strip = m_state.m_titleHeight;
-    if (!m_titleBitmap.isNull()) p.drawPixmap(QRect(0, 0, width(), strip), m_titleBitmap);
+    if (!m_titleBitmap.isNull())
+        p.drawPixmap(QRect(0, 0, width(), strip), m_titleBitmap);
     p.setFont(QApplication::font());
     p.setPen(Qt::black);
     const QRect text(5, 0, width() - 5, strip);
     p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               p.fontMetrics().elidedText(QString::fromStdU16String(m_state.m_title), Qt::ElideRight, text.width()));
+               p.fontMetrics().elidedText(QString::fromStdU16String(m_state.m_title),
+                                          Qt::ElideRight, text.width()));
 }
 
 void CPlayerDlg::mouseMoveEvent(QMouseEvent* event) {
@@ -277,7 +331,8 @@ void CPlayerDlg::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CPlayerDlg::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return;
     QDialog::keyPressEvent(event);
 }
 
@@ -288,7 +343,8 @@ bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = qobject_cast<QWidget*>(watched);
         const bool right = event->type() == QEvent::ContextMenu ||
                            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
-        if (right && widget && widget->window() == this) return true;
+        if (right && widget && widget->window() == this)
+            return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -34,7 +34,9 @@ public:
     CShockwaveflash1& Flash() { return m_flash; }
     CLoading* Loading() const { return m_loading; }
     TrayIcon& Tray() { return *m_tray; }
-    const std::vector<std::unique_ptr<CFlashPlayerDlg>>& SecondaryWindows() const { return m_secondaryWindows; }
+    const std::vector<std::unique_ptr<CFlashPlayerDlg>>& SecondaryWindows() const {
+        return m_secondaryWindows;
+    }
     const QPixmap& TitleBitmap() const { return m_titleBitmap; }
 
     // PlayerHost
@@ -56,20 +58,25 @@ public:
     void SetMovie(const std::u16string& path) override;
     void PlayMovie() override;
     std::optional<std::u16string> RunOpenFileDialog(const std::u16string& filter) override;
-    std::optional<std::u16string> RunFolderDialog(const std::u16string& title, const std::u16string& initial) override;
+    std::optional<std::u16string> RunFolderDialog(const std::u16string& title,
+                                                  const std::u16string& initial) override;
     void RunSaveTextDialog(const std::u16string& text) override;
     void RunFileSearchDialog() override;
-    int SecondaryWindowCount() const override { return static_cast<int>(m_secondaryWindows.size()); }
-    std::optional<int> CreateSecondaryWindow(int width, int height, const std::u16string& path) override;
+    int SecondaryWindowCount() const override {
+        return static_cast<int>(m_secondaryWindows.size());
+    }
+    std::optional<int> CreateSecondaryWindow(int width, int height,
+                                             const std::u16string& path) override;
     void ReuseSecondaryWindow(int id, int width, int height, const std::u16string& path) override;
     void ClearSecondaryWindows() override;
-    void CompanionCommand(const std::u16string&, const std::u16string&, const std::u16string&) override {}
+    void CompanionCommand(const std::u16string&, const std::u16string&,
+                          const std::u16string&) override {}
     std::u16string CompanionQuery(const std::u16string&) override { return {}; }
     int SendMail(const std::u16string& request) override;
     std::u16string ReadRegistryString(RegistryRoot root, const std::u16string& subKey,
                                       const std::u16string& name) override;
-    void WriteRegistryString(RegistryRoot root, const std::u16string& subKey, const std::u16string& name,
-                             const std::u16string& value) override;
+    void WriteRegistryString(RegistryRoot root, const std::u16string& subKey,
+                             const std::u16string& name, const std::u16string& value) override;
     void OpenWebPage(const std::u16string& url) override;
 
 protected:

@@ -21,7 +21,8 @@ int CreateWorkspaceGuid(platform::Guid& guid, GuidGenerator generate) {
     guid = platform::Guid{};
     generate(guid);
     bool zero = guid.data1 == 0 && guid.data2 == 0 && guid.data3 == 0;
-    for (unsigned char b : guid.data4) zero = zero && b == 0;
+    for (unsigned char b : guid.data4)
+        zero = zero && b == 0;
     if (zero) {
         platform::MessageBox(nullptr, u"Unable to create new GUID.", u"GUIDGen", platform::MB_OK);
         return 0;
@@ -30,7 +31,8 @@ int CreateWorkspaceGuid(platform::Guid& guid, GuidGenerator generate) {
 }
 
 void CreateDirectoryChain(std::u16string_view path) {
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     for (size_t i = 1; i < path.size(); ++i) {
         if ((path[i] == u'\\' || path[i] == u'/') && path[i - 1] != u':') {
             platform::CreateDirectory(path.substr(0, i));
@@ -57,7 +59,8 @@ void DeleteFolderTree(std::u16string_view path) {
 
 bool CreateWorkspace(GuidGenerator generate) {
     platform::Guid guid;
-    if (!CreateWorkspaceGuid(guid, generate)) return false;
+    if (!CreateWorkspaceGuid(guid, generate))
+        return false;
     g_workspaceDir = platform::TempPath() + FormatGuid(guid);
     CreateDirectoryChain(g_workspaceDir);
     g_exePath = platform::ExePath();

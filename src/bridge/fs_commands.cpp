@@ -21,9 +21,11 @@ constexpr size_t kMaxAnsiPath = 259;
 
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
     auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (fold(a[i]) != fold(b[i])) return false;
+        if (fold(a[i]) != fold(b[i]))
+            return false;
     }
     return true;
 }
@@ -31,8 +33,7 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
 void ReadReg(PlayerHost& host, std::u16string_view args) {
     auto [root, rest] = SplitFirst(args);
     auto [subKey, name] = SplitFirst(rest);
-    const std::u16string value =
-        host.ReadRegistryString(RegistryRootFromName(root), subKey, name);
+    const std::u16string value = host.ReadRegistryString(RegistryRootFromName(root), subKey, name);
     host.CallFunction(InvokeWithString(u"hdgetreg", value));
 }
 
@@ -48,7 +49,8 @@ void CopyFileOut(PlayerHost&, std::u16string_view args) {
     if (platform::PathFileExists(dest)) {
         std::u16string prompt = dest + u"已存在,是否覆盖?";
         if (platform::MessageBox(nullptr, prompt, u"提示",
-                                 platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDNO) {
+                                 platform::MB_YESNO | platform::MB_ICONQUESTION) ==
+            platform::IDNO) {
             return;
         }
     }
@@ -58,9 +60,11 @@ void CopyFileOut(PlayerHost&, std::u16string_view args) {
 void WriteLog(PlayerHost&, std::u16string_view args) {
     auto [file, text] = SplitFirst(args);
     // The path had to fit the original 260-byte buffer in the locale charset.
-    if (platform::ToAnsi(file).size() > kMaxAnsiPath) return;
+    if (platform::ToAnsi(file).size() > kMaxAnsiPath)
+        return;
     std::FILE* f = platform::OpenExistingForUpdate(file);
-    if (!f) return;
+    if (!f)
+        return;
     std::fseek(f, 0, SEEK_END);
     const std::string bytes = platform::ToAnsi(text);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -88,20 +92,23 @@ void Subscribe(PlayerHost& host, std::u16string_view args) {
         host.CompanionCommand(u"subscribe", u"a", u"," + std::u16string(args) + u",");
         return;
     }
-    const int answer = platform::MessageBox(
-        host.Owner(),
-        u"您未安装 VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL娱乐空间或Vell杂志订阅器",
-        u"订阅提示", platform::MB_YESNO | platform::MB_ICONQUESTION);
-    if (answer == platform::IDYES) host.OpenWebPage(platform::Widen(PLAYER_SUBSCRIBE_URL));
+    const int answer =
+        platform::MessageBox(host.Owner(),
+                             u"您未安装 "
+                             u"VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL"
+                             u"娱乐空间或Vell杂志订阅器",
+                             u"订阅提示", platform::MB_YESNO | platform::MB_ICONQUESTION);
+    if (answer == platform::IDYES)
+        host.OpenWebPage(platform::Widen(PLAYER_SUBSCRIBE_URL));
 }
 
 void OpenOtherMagazine(PlayerHost& host, std::u16string_view args) {
     host.StopMovie();
     host.ShowWindow(ShowCommand::ShowMinimized);
     host.State().m_otherMagazine = 1;
-    const std::u16string path = args == u"0"
-                                    ? g_workspaceDir + u"\\vellmain.swf"
-                                    : g_workspaceDir + u"\\" + std::u16string(args) + u"\\vellmain.swf";
+    const std::u16string path =
+        args == u"0" ? g_workspaceDir + u"\\vellmain.swf"
+                     : g_workspaceDir + u"\\" + std::u16string(args) + u"\\vellmain.swf";
     host.SetMovie(path);
     host.PlayMovie();
 }
@@ -130,14 +137,15 @@ const Entry kCommands[] = {
     {u"subscribe", Subscribe},
     {u"sendmails", [](PlayerHost& h, std::u16string_view a) { h.SendMail(std::u16string(a)); }},
     {u"openothermag", OpenOtherMagazine},
-    {u"isonline",
-     [](PlayerHost& h, std::u16string_view) { h.CallFunction(InvokeWithInteger(u"cisonline", 1)); }},
+    {u"isonline", [](PlayerHost& h,
+                     std::u16string_view) { h.CallFunction(InvokeWithInteger(u"cisonline", 1)); }},
 };
 
 }  // namespace
 
 void OnFSCommand(PlayerHost& host, std::u16string_view command, std::u16string_view args) {
     for (const Entry& e : kCommands) {
-        if (EqualsIgnoringCase(command, e.name)) return e.run(host, args);
+        if (EqualsIgnoringCase(command, e.name))
+            return e.run(host, args);
     }
 }

@@ -19,7 +19,8 @@ void WrongCount(PlayerHost& host) {
 
 std::vector<std::u16string> AllNumbers(InvokeRequest& request) {
     std::vector<std::u16string> numbers;
-    while (auto n = request.NextNumber()) numbers.push_back(*n);
+    while (auto n = request.NextNumber())
+        numbers.push_back(*n);
     return numbers;
 }
 
@@ -30,15 +31,19 @@ void SetTray(PlayerHost& host, bool shown) {
 
 void OpenWindow(PlayerHost& host, InvokeRequest& request) {
     std::vector<std::u16string> values;
-    if (auto path = request.NextString()) values.push_back(*path);
-    for (auto& n : AllNumbers(request)) values.push_back(std::move(n));
+    if (auto path = request.NextString())
+        values.push_back(*path);
+    for (auto& n : AllNumbers(request))
+        values.push_back(std::move(n));
     OpenSecondaryWindow(host, values);
 }
 
 void ExtractFile(PlayerHost& host, InvokeRequest& request) {
     std::vector<std::u16string> strings;
-    while (auto s = request.NextString()) strings.push_back(*s);
-    if (strings.size() != 2) return WrongCount(host);
+    while (auto s = request.NextString())
+        strings.push_back(*s);
+    if (strings.size() != 2)
+        return WrongCount(host);
     if (!platform::PathFileExists(strings[0])) {
         platform::MessageBox(host.Owner(), u"所提取的源文件不存在", std::nullopt, platform::MB_OK);
         return;
@@ -46,7 +51,9 @@ void ExtractFile(PlayerHost& host, InvokeRequest& request) {
     platform::CopyFile(strings[0], strings[1], false);
 }
 
-void Reply(PlayerHost& host, bool value) { host.SetReturnValue(value ? ReplyTrue() : ReplyFalse()); }
+void Reply(PlayerHost& host, bool value) {
+    host.SetReturnValue(value ? ReplyTrue() : ReplyFalse());
+}
 
 using Command = void (*)(PlayerHost&, InvokeRequest&);
 
@@ -61,23 +68,28 @@ const Entry kCommands[] = {
     {u"brivol_quit", [](PlayerHost& h, InvokeRequest&) { h.PostClose(); }},
     {u"brivol_hidewindow",
      [](PlayerHost& h, InvokeRequest&) {
-         if (h.State().m_trayShown == 0) SetTray(h, true);
+         if (h.State().m_trayShown == 0)
+             SetTray(h, true);
          h.ShowWindow(ShowCommand::Hide);
      }},
     {u"brivol_showwindow", [](PlayerHost& h, InvokeRequest&) { h.ShowPlayerWindow(true); }},
-    {u"brivol_minimize", [](PlayerHost& h, InvokeRequest&) { h.ShowWindow(ShowCommand::ShowMinimized); }},
+    {u"brivol_minimize",
+     [](PlayerHost& h, InvokeRequest&) { h.ShowWindow(ShowCommand::ShowMinimized); }},
     {u"brivol_restore", [](PlayerHost& h, InvokeRequest&) { h.ShowWindow(ShowCommand::Restore); }},
     {u"brivol_windowcaption",
      [](PlayerHost& h, InvokeRequest& r) {
          const auto text = r.NextString();
-         if (!text) return;
-         if (!text->empty()) h.State().m_title = *text;
+         if (!text)
+             return;
+         if (!text->empty())
+             h.State().m_title = *text;
          h.RepaintNow();
      }},
     {u"brivol_windowsize",
      [](PlayerHost& h, InvokeRequest& r) {
          const auto numbers = AllNumbers(r);
-         if (numbers.size() != 2) return WrongCount(h);
+         if (numbers.size() != 2)
+             return WrongCount(h);
          h.MoveWindow(0, 0, platform::ParseInt(numbers[0]), platform::ParseInt(numbers[1]));
      }},
     {u"brivol_alert",
@@ -89,26 +101,32 @@ const Entry kCommands[] = {
      }},
     {u"brivol_systray",
      [](PlayerHost& h, InvokeRequest& r) {
-         if (const auto n = r.NextNumber()) SetTray(h, platform::ParseInt(*n) == 1);
+         if (const auto n = r.NextNumber())
+             SetTray(h, platform::ParseInt(*n) == 1);
      }},
     {u"brivol_windowalpha",
      [](PlayerHost& h, InvokeRequest& r) {
-         if (const auto n = r.NextNumber()) h.SetWindowAlpha(std::clamp(platform::ParseInt(*n), 1, 255));
+         if (const auto n = r.NextNumber())
+             h.SetWindowAlpha(std::clamp(platform::ParseInt(*n), 1, 255));
      }},
     {u"brivol_fileexists",
      [](PlayerHost& h, InvokeRequest& r) {
-         if (const auto path = r.NextString()) Reply(h, platform::PathFileExists(*path));
+         if (const auto path = r.NextString())
+             Reply(h, platform::PathFileExists(*path));
      }},
     {u"brivol_folderexists",
      [](PlayerHost& h, InvokeRequest& r) {
-         if (const auto path = r.NextString()) Reply(h, platform::PathIsDirectory(*path));
+         if (const auto path = r.NextString())
+             Reply(h, platform::PathIsDirectory(*path));
      }},
     {u"brivol_findfile", [](PlayerHost& h, InvokeRequest&) { h.RunFileSearchDialog(); }},
     {u"brivol_opendialog",
      [](PlayerHost& h, InvokeRequest& r) {
          const auto filter = r.NextString();
-         if (!filter) return;
-         if (const auto path = h.RunOpenFileDialog(*filter)) h.SetReturnValue(ReplyString(*path));
+         if (!filter)
+             return;
+         if (const auto path = h.RunOpenFileDialog(*filter))
+             h.SetReturnValue(ReplyString(*path));
      }},
     {u"brivol_openfolder",
      [](PlayerHost& h, InvokeRequest&) {
@@ -118,7 +136,8 @@ const Entry kCommands[] = {
      }},
     {u"brivol_savetextfile",
      [](PlayerHost& h, InvokeRequest& r) {
-         if (const auto text = r.NextString()) h.RunSaveTextDialog(*text);
+         if (const auto text = r.NextString())
+             h.RunSaveTextDialog(*text);
      }},
     {u"brivol_openflashwindow", OpenWindow},
     {u"brivol_openiewindow", OpenWindow},
@@ -131,14 +150,17 @@ const Entry kCommands[] = {
 
 void OnFlashCall(PlayerHost& host, std::u16string_view text) {
     InvokeRequest request;
-    if (!request.Decode(text)) return;
+    if (!request.Decode(text))
+        return;
     for (const Entry& e : kCommands) {
-        if (request.Name() == e.name) return e.run(host, request);
+        if (request.Name() == e.name)
+            return e.run(host, request);
     }
 }
 
 void OpenSecondaryWindow(PlayerHost& host, const std::vector<std::u16string>& values) {
-    if (values.size() != 5) return WrongCount(host);
+    if (values.size() != 5)
+        return WrongCount(host);
     const int id = platform::ParseInt(values[4]);
     const int height = platform::ParseInt(values[3]);
     const int width = platform::ParseInt(values[2]);
@@ -152,7 +174,8 @@ void OpenSecondaryWindow(PlayerHost& host, const std::vector<std::u16string>& va
         return;
     }
     // A window that does not exist cannot be reused: the movie learns so.
-    if (id < 0 || id >= count) return host.SetReturnValue(ReplyFalse());
+    if (id < 0 || id >= count)
+        return host.SetReturnValue(ReplyFalse());
     host.ReuseSecondaryWindow(id, width, height, path);
     host.SetReturnValue(ReplyNumber(id));
 }

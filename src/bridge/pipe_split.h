@@ -7,6 +7,7 @@
 // whole text and an empty rest. The separator belongs to neither.
 inline std::pair<std::u16string, std::u16string> SplitFirst(std::u16string_view text) {
     const size_t bar = text.find(u'|');
-    if (bar == std::u16string_view::npos) return {std::u16string(text), {}};
+    if (bar == std::u16string_view::npos)
+        return {std::u16string(text), {}};
     return {std::u16string(text.substr(0, bar)), std::u16string(text.substr(bar + 1))};
 }

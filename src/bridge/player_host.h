@@ -34,8 +34,8 @@ public:
     virtual void ShowPlayerWindow(bool fullScreen) = 0;  // lay out, then show
     virtual void ShowWindow(ShowCommand command) = 0;
     virtual void MoveWindow(int x, int y, int width, int height) = 0;  // the control stays
-    virtual void RepaintNow() = 0;                // the title strip, at once
-    virtual void SetWindowAlpha(int alpha) = 0;   // 1..255; no effect without opacity support
+    virtual void RepaintNow() = 0;                                     // the title strip, at once
+    virtual void SetWindowAlpha(int alpha) = 0;  // 1..255; no effect without opacity support
     // Puts the tray icon up when `add` and the window has an icon; otherwise removes it.
     virtual void UpdateTrayIcon(bool add) = 0;
     virtual void ApplyWindowConfig() = 0;
@@ -63,7 +63,8 @@ public:
     // The new window's id, or nothing when it could not be created.
     virtual std::optional<int> CreateSecondaryWindow(int width, int height,
                                                      const std::u16string& path) = 0;
-    virtual void ReuseSecondaryWindow(int id, int width, int height, const std::u16string& path) = 0;
+    virtual void ReuseSecondaryWindow(int id, int width, int height,
+                                      const std::u16string& path) = 0;
     virtual void ClearSecondaryWindows() = 0;
 
     // The companion control of the subscription software.

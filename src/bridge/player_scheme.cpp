@@ -18,17 +18,28 @@ const QByteArray kScheme = "player";
 
 QByteArray MimeType(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext == "html") return "text/html";
-    if (ext == "js") return "application/javascript";
-    if (ext == "wasm") return "application/wasm";
-    if (ext == "swf") return "application/x-shockwave-flash";
-    if (ext == "xml") return "text/xml";
-    if (ext == "json") return "application/json";
-    if (ext == "txt") return "text/plain";
-    if (ext == "png") return "image/png";
-    if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
-    if (ext == "gif") return "image/gif";
-    if (ext == "mp3") return "audio/mpeg";
+    if (ext == "html")
+        return "text/html";
+    if (ext == "js")
+        return "application/javascript";
+    if (ext == "wasm")
+        return "application/wasm";
+    if (ext == "swf")
+        return "application/x-shockwave-flash";
+    if (ext == "xml")
+        return "text/xml";
+    if (ext == "json")
+        return "application/json";
+    if (ext == "txt")
+        return "text/plain";
+    if (ext == "png")
+        return "image/png";
+    if (ext == "jpg" || ext == "jpeg")
+        return "image/jpeg";
+    if (ext == "gif")
+        return "image/gif";
+    if (ext == "mp3")
+        return "audio/mpeg";
     return "application/octet-stream";
 }
 
@@ -52,7 +63,9 @@ PlayerSchemeHandler& PlayerSchemeHandler::Instance() {
     return *handler;
 }
 
-PlayerSchemeHandler::PlayerSchemeHandler() { FindFont(); }
+PlayerSchemeHandler::PlayerSchemeHandler() {
+    FindFont();
+}
 
 QWebEngineProfile* PlayerSchemeHandler::Profile() {
     if (!m_profile) {
@@ -62,7 +75,9 @@ QWebEngineProfile* PlayerSchemeHandler::Profile() {
     return m_profile;
 }
 
-void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) { m_roots["ws"] = nativeFolder; }
+void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) {
+    m_roots["ws"] = nativeFolder;
+}
 
 QString PlayerSchemeHandler::UrlForFile(const QString& nativePath) {
     const QFileInfo info(nativePath);
@@ -70,7 +85,8 @@ QString PlayerSchemeHandler::UrlForFile(const QString& nativePath) {
     for (auto it = m_roots.cbegin(); it != m_roots.cend(); ++it) {
         const QString root = QDir(it.value()).absolutePath() + "/";
         if (file.startsWith(root)) {
-            return "player://" + it.key() + "/" + QString(QUrl::toPercentEncoding(file.mid(root.size()), "/"));
+            return "player://" + it.key() + "/" +
+                   QString(QUrl::toPercentEncoding(file.mid(root.size()), "/"));
         }
     }
     // A movie a command names outside the workspace is served from its own folder.
@@ -85,19 +101,24 @@ int PlayerSchemeHandler::RegisterEngine(CallHandler handler) {
     return id;
 }
 
-void PlayerSchemeHandler::UnregisterEngine(int id) { m_engines.remove(id); }
+void PlayerSchemeHandler::UnregisterEngine(int id) {
+    m_engines.remove(id);
+}
 
 void PlayerSchemeHandler::FindFont() {
     QStringList candidates;
-    if (const QByteArray env = qgetenv("PLAYER_CJK_FONT"); !env.isEmpty()) candidates << QString::fromLocal8Bit(env);
+    if (const QByteArray env = qgetenv("PLAYER_CJK_FONT"); !env.isEmpty())
+        candidates << QString::fromLocal8Bit(env);
     candidates << "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
                << "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
                << "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
     for (const QString& path : candidates) {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) continue;
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
         const QByteArray bytes = f.readAll();
-        for (const auto& name : UnicodeFullNames(std::string_view(bytes.constData(), bytes.size()))) {
+        for (const auto& name :
+             UnicodeFullNames(std::string_view(bytes.constData(), bytes.size()))) {
             m_fontFaces << QString::fromStdU16String(name);
         }
         if (!m_fontFaces.isEmpty()) {
@@ -107,11 +128,13 @@ void PlayerSchemeHandler::FindFont() {
     }
 }
 
-void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& root, const QString& relative) {
+void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& root,
+                                    const QString& relative) {
     const QString base = QDir(root).canonicalPath();
     const QString path = QFileInfo(base + "/" + relative).canonicalFilePath();
     // Nothing outside the folder is served, whatever the URL or a link inside says.
-    if (base.isEmpty() || path.isEmpty() || !path.startsWith(base + "/") || QFileInfo(path).isDir()) {
+    if (base.isEmpty() || path.isEmpty() || !path.startsWith(base + "/") ||
+        QFileInfo(path).isDir()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
@@ -139,7 +162,8 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
             // runs nested event loops (modal dialogs).
             QPointer<QWebEngineUrlRequestJob> guarded(job);
             QTimer::singleShot(0, this, [this, guarded, engine, kind, data] {
-                if (!guarded) return;
+                if (!guarded)
+                    return;
                 const auto handler = m_engines.value(engine);
                 if (handler) {
                     handler(guarded, kind, data);
@@ -151,12 +175,15 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         }
         if (path == "/font/cjk" && !m_fontFile.isEmpty()) {
             auto* file = new QFile(m_fontFile);
-            if (file->open(QIODevice::ReadOnly)) return Reply(job, "font/collection", file);
+            if (file->open(QIODevice::ReadOnly))
+                return Reply(job, "font/collection", file);
             delete file;
         }
         QString resource;
-        if (path.startsWith("/page/")) resource = ":/web/" + path.mid(6);
-        if (path.startsWith("/ruffle/")) resource = ":/ruffle/" + path.mid(8);
+        if (path.startsWith("/page/"))
+            resource = ":/web/" + path.mid(6);
+        if (path.startsWith("/ruffle/"))
+            resource = ":/ruffle/" + path.mid(8);
         auto* file = new QFile(resource);
         if (resource.isEmpty() || resource.contains("..") || !file->open(QIODevice::ReadOnly)) {
             delete file;
@@ -165,12 +192,14 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         }
         return Reply(job, MimeType(resource), file);
     }
-    if (m_roots.contains(host)) return ServeFile(job, m_roots.value(host), path.mid(1));
+    if (m_roots.contains(host))
+        return ServeFile(job, m_roots.value(host), path.mid(1));
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
 }
 
 void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json) {
-    if (!job) return;
+    if (!job)
+        return;
     auto* buffer = new QBuffer;
     buffer->setData(json);
     buffer->open(QIODevice::ReadOnly);

@@ -7,11 +7,11 @@
 #include <QByteArray>
 #include <QStringList>
 
-#include <functional>
 #include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QWebEngineUrlSchemeHandler>
+#include <functional>
 
 class QWebEngineProfile;
 class QWebEngineUrlRequestJob;
@@ -30,7 +30,8 @@ public:
     QString UrlForFile(const QString& nativePath);
 
     // Calls from a page go to the engine registered under its id.
-    using CallHandler = std::function<void(QWebEngineUrlRequestJob*, const QString& kind, const QString& data)>;
+    using CallHandler =
+        std::function<void(QWebEngineUrlRequestJob*, const QString& kind, const QString& data)>;
     int RegisterEngine(CallHandler handler);
     void UnregisterEngine(int id);
 

@@ -13,7 +13,9 @@
 
 namespace {
 
-bool TraceEnabled() { return qgetenv("PLAYER_TRACE") == "1"; }
+bool TraceEnabled() {
+    return qgetenv("PLAYER_TRACE") == "1";
+}
 
 class MoviePage : public QWebEnginePage {
 public:
@@ -35,7 +37,9 @@ private:
 };
 
 QString JsString(const QString& s) {
-    return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact))
+        .mid(1)
+        .chopped(1);
 }
 
 }  // namespace
@@ -44,33 +48,39 @@ RuffleEngine::RuffleEngine(QWidget* parent) {
     auto& scheme = PlayerSchemeHandler::Instance();
     m_view = new QWebEngineView(parent);
     auto* page = new MoviePage(scheme.Profile(), m_view, [this](const QString& message) {
-        if (TraceEnabled()) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        if (onTrace) onTrace(message);
+        if (TraceEnabled())
+            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        if (onTrace)
+            onTrace(message);
     });
     page->setBackgroundColor(Qt::transparent);
     page->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     m_view->setPage(page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
-    m_id = scheme.RegisterEngine([this](QWebEngineUrlRequestJob* job, const QString& kind, const QString& data) {
-        OnRequest(job, kind, data);
-    });
+    m_id = scheme.RegisterEngine([this](QWebEngineUrlRequestJob* job, const QString& kind,
+                                        const QString& data) { OnRequest(job, kind, data); });
     QObject::connect(page, &QWebEnginePage::renderProcessTerminated, m_view, [this] {
         m_dead = true;
-        if (m_resultWait) m_resultWait->quit();
+        if (m_resultWait)
+            m_resultWait->quit();
     });
     QObject::connect(page, &QWebEnginePage::loadFinished, m_view, [this](bool) {
         m_pageReady = true;
-        for (const QString& s : std::exchange(m_pendingScripts, {})) m_view->page()->runJavaScript(s);
+        for (const QString& s : std::exchange(m_pendingScripts, {}))
+            m_view->page()->runJavaScript(s);
     });
     page->load(QUrl(QString("player://app/page/host.html?engine=%1").arg(m_id)));
 }
 
 RuffleEngine::~RuffleEngine() {
     PlayerSchemeHandler::Instance().UnregisterEngine(m_id);
-    for (auto& f : m_frames) AnswerCall(f.job, R"({"op":"return"})");
-    if (m_resultWait) m_resultWait->quit();
-    if (m_view) m_view->deleteLater();
+    for (auto& f : m_frames)
+        AnswerCall(f.job, R"({"op":"return"})");
+    if (m_resultWait)
+        m_resultWait->quit();
+    if (m_view)
+        m_view->deleteLater();
 }
 
 QString RuffleEngine::ConfigJson() const {
@@ -99,12 +109,10 @@ QString RuffleEngine::ConfigJson() const {
         const QString sans = faces.first();
         const QString mono = faces.size() > 1 ? faces.at(1) : sans;
         config["fontSources"] = QJsonArray{"player://app/font/cjk"};
-        config["defaultFonts"] = QJsonObject{{"sans", QJsonArray{sans}},
-                                             {"serif", QJsonArray{sans}},
-                                             {"typewriter", QJsonArray{mono}},
-                                             {"japaneseGothic", QJsonArray{sans}},
-                                             {"japaneseMincho", QJsonArray{sans}},
-                                             {"japaneseGothicMono", QJsonArray{mono}}};
+        config["defaultFonts"] = QJsonObject{
+            {"sans", QJsonArray{sans}},           {"serif", QJsonArray{sans}},
+            {"typewriter", QJsonArray{mono}},     {"japaneseGothic", QJsonArray{sans}},
+            {"japaneseMincho", QJsonArray{sans}}, {"japaneseGothicMono", QJsonArray{mono}}};
     }
     return QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact));
 }
@@ -125,14 +133,20 @@ void RuffleEngine::SetMovie(const QString& path) {
     auto& scheme = PlayerSchemeHandler::Instance();
     const QString url = scheme.UrlForFile(path);
     const QString base = url.left(url.lastIndexOf('/') + 1);
-    RunScript(QString("playerHost.load(%1, %2, %3)").arg(JsString(url), JsString(base), ConfigJson()));
+    RunScript(
+        QString("playerHost.load(%1, %2, %3)").arg(JsString(url), JsString(base), ConfigJson()));
 }
 
-void RuffleEngine::Play() { RunScript("playerHost.play()"); }
-void RuffleEngine::Stop() { RunScript("playerHost.stop()"); }
+void RuffleEngine::Play() {
+    RunScript("playerHost.play()");
+}
+void RuffleEngine::Stop() {
+    RunScript("playerHost.stop()");
+}
 
 void RuffleEngine::SetReturnValue(const QString& xml) {
-    if (!m_frames.empty() && !m_frames.back().fsCommand) m_frames.back().returnValue = xml;
+    if (!m_frames.empty() && !m_frames.back().fsCommand)
+        m_frames.back().returnValue = xml;
 }
 
 QString RuffleEngine::CallFunction(const QString& xml) {
@@ -146,39 +160,48 @@ QString RuffleEngine::CallFunction(const QString& xml) {
         // The movie waits in its call to the host: tell it to make this call, and
         // serve whatever it asks meanwhile until its result comes back.
         Frame& frame = m_frames.back();
-        AnswerCall(frame.job, QJsonDocument(QJsonObject{{"op", "call"}, {"xml", xml}}).toJson(QJsonDocument::Compact));
+        AnswerCall(frame.job, QJsonDocument(QJsonObject{{"op", "call"}, {"xml", xml}})
+                                  .toJson(QJsonDocument::Compact));
         frame.job = nullptr;  // the next request of the page carries the result
         QEventLoop wait;
         QEventLoop* outer = std::exchange(m_resultWait, &wait);
         m_callResult.reset();
-        while (!m_callResult && !m_dead) wait.exec();
+        while (!m_callResult && !m_dead)
+            wait.exec();
         m_resultWait = outer;
         return std::exchange(m_callResult, std::nullopt).value_or(QString());
     }
-    if (!m_pageReady) return {};
+    if (!m_pageReady)
+        return {};
     std::optional<QString> result;
     QEventLoop wait;
     QPointer<QWebEngineView> alive(m_view);
-    m_view->page()->runJavaScript(QString("playerHost.call(%1)").arg(JsString(xml)), [&](const QVariant& v) {
-        result = v.toString();
-        wait.quit();
-    });
+    m_view->page()->runJavaScript(QString("playerHost.call(%1)").arg(JsString(xml)),
+                                  [&](const QVariant& v) {
+                                      result = v.toString();
+                                      wait.quit();
+                                  });
     QTimer::singleShot(30000, &wait, &QEventLoop::quit);
-    if (!result) wait.exec();
+    if (!result)
+        wait.exec();
     return result.value_or(QString());
 }
 
-void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind, const QString& data) {
+void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
+                             const QString& data) {
     if (kind == "callresult") {
         // The answer to CallFunction; the page now waits on this request.
-        if (!m_frames.empty()) m_frames.back().job = job;
+        if (!m_frames.empty())
+            m_frames.back().job = job;
         m_callResult = data;
-        if (m_resultWait) m_resultWait->quit();
+        if (m_resultWait)
+            m_resultWait->quit();
         return;
     }
     if (kind == "loaded") {
         AnswerCall(job, R"({"op":"return"})");
-        if (onLoaded) onLoaded();
+        if (onLoaded)
+            onLoaded();
         return;
     }
     const bool fs = kind == "fscommand";
@@ -186,17 +209,22 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind, 
     if (fs) {
         const QJsonArray args = QJsonDocument::fromJson(data.toUtf8()).array();
         if (TraceEnabled()) {
-            std::fprintf(stderr, "[fscommand] %s %s\n", args.at(0).toString().toLocal8Bit().constData(),
+            std::fprintf(stderr, "[fscommand] %s %s\n",
+                         args.at(0).toString().toLocal8Bit().constData(),
                          args.at(1).toString().toLocal8Bit().constData());
         }
-        if (m_events.fsCommand) m_events.fsCommand(args.at(0).toString(), args.at(1).toString());
+        if (m_events.fsCommand)
+            m_events.fsCommand(args.at(0).toString(), args.at(1).toString());
     } else if (kind == "flashcall") {
-        if (m_events.flashCall) m_events.flashCall(data);
+        if (m_events.flashCall)
+            m_events.flashCall(data);
     }
     Frame frame = std::move(m_frames.back());
     m_frames.pop_back();
     QJsonObject answer{{"op", "return"}};
-    if (frame.returnValue) answer["value"] = *frame.returnValue;
-    if (!frame.queued.isEmpty()) answer["queued"] = QJsonArray::fromStringList(frame.queued);
+    if (frame.returnValue)
+        answer["value"] = *frame.returnValue;
+    if (!frame.queued.isEmpty())
+        answer["queued"] = QJsonArray::fromStringList(frame.queued);
     AnswerCall(frame.job, QJsonDocument(answer).toJson(QJsonDocument::Compact));
 }

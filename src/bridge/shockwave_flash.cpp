@@ -4,29 +4,40 @@
 
 namespace {
 FlashEngineFactory& Factory() {
-    static FlashEngineFactory factory = [](QWidget* parent) { return std::make_unique<RuffleEngine>(parent); };
+    static FlashEngineFactory factory = [](QWidget* parent) {
+        return std::make_unique<RuffleEngine>(parent);
+    };
     return factory;
 }
 }  // namespace
 
-void SetFlashEngineFactory(FlashEngineFactory factory) { Factory() = std::move(factory); }
+void SetFlashEngineFactory(FlashEngineFactory factory) {
+    Factory() = std::move(factory);
+}
 
 std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent) {
     return Factory() ? Factory()(parent) : nullptr;
 }
 
-CShockwaveflash1::~CShockwaveflash1() { Destroy(); }
+CShockwaveflash1::~CShockwaveflash1() {
+    Destroy();
+}
 
 void CShockwaveflash1::Prepare(QWidget* parent) {
-    if (m_engine) return;
+    if (m_engine)
+        return;
     m_engine = MakeFlashEngine(parent);
-    if (m_engine) m_engine->Widget()->hide();
+    if (m_engine)
+        m_engine->Widget()->hide();
 }
 
 bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect) {
-    if (m_window) return true;
-    if (!m_engine) m_engine = MakeFlashEngine(parent);
-    if (!m_engine) return false;
+    if (m_window)
+        return true;
+    if (!m_engine)
+        m_engine = MakeFlashEngine(parent);
+    if (!m_engine)
+        return false;
     m_window = m_engine->Widget();
     m_id = id;
     m_window->setGeometry(rect);
@@ -42,20 +53,25 @@ void CShockwaveflash1::Destroy() {
 
 // Calls on a control that was never created do nothing, as dispatch calls did.
 void CShockwaveflash1::SetMovie(const QString& path) {
-    if (m_engine) m_engine->SetMovie(path);
+    if (m_engine)
+        m_engine->SetMovie(path);
 }
 void CShockwaveflash1::Play() {
-    if (m_engine) m_engine->Play();
+    if (m_engine)
+        m_engine->Play();
 }
 void CShockwaveflash1::Stop() {
-    if (m_engine) m_engine->Stop();
+    if (m_engine)
+        m_engine->Stop();
 }
 QString CShockwaveflash1::CallFunction(const QString& xml) {
     return m_engine ? m_engine->CallFunction(xml) : QString();
 }
 void CShockwaveflash1::SetReturnValue(const QString& xml) {
-    if (m_engine) m_engine->SetReturnValue(xml);
+    if (m_engine)
+        m_engine->SetReturnValue(xml);
 }
 void CShockwaveflash1::SetEvents(FlashEngine::Events events) {
-    if (m_engine) m_engine->SetEvents(std::move(events));
+    if (m_engine)
+        m_engine->SetEvents(std::move(events));
 }

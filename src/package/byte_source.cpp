@@ -12,39 +12,45 @@
 
 FileByteSource::FileByteSource(std::u16string_view path) {
     m_fd = open(platform::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (m_fd >= 0 && (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close(m_fd);
         m_fd = -1;
     }
-    if (m_fd >= 0) m_size = st.st_size;
+    if (m_fd >= 0)
+        m_size = st.st_size;
 }
 
 FileByteSource::~FileByteSource() {
-    if (m_fd >= 0) close(m_fd);
+    if (m_fd >= 0)
+        close(m_fd);
 }
 
 size_t FileByteSource::ReadAt(int64_t offset, void* buffer, size_t size) {
-    if (m_fd < 0 || offset < 0) return 0;
+    if (m_fd < 0 || offset < 0)
+        return 0;
     size_t done = 0;
     while (done < size) {
         const ssize_t n = pread(m_fd, static_cast<char*>(buffer) + done, size - done,
                                 static_cast<off_t>(offset + static_cast<int64_t>(done)));
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         done += static_cast<size_t>(n);
     }
     return done;
 }
 
 int64_t FileByteSource::CopyToFile(int64_t offset, int64_t size, int fd) {
-    if (m_fd < 0 || offset < 0) return -1;
+    if (m_fd < 0 || offset < 0)
+        return -1;
     loff_t in = offset;
     const ssize_t n = copy_file_range(m_fd, &in, fd, nullptr, static_cast<size_t>(size), 0);
     return n < 0 ? -1 : n;
 }
 
 size_t MemoryByteSource::ReadAt(int64_t offset, void* buffer, size_t size) {
-    if (offset < 0 || offset >= Size()) return 0;
+    if (offset < 0 || offset >= Size())
+        return 0;
     const size_t n = std::min(size, m_bytes.size() - static_cast<size_t>(offset));
     std::memcpy(buffer, m_bytes.data() + offset, n);
     return n;

@@ -66,10 +66,12 @@ void FinishFailed() {
 
 void WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size) {
     for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == u'\\' && i > 0) platform::CreateDirectory(path.substr(0, i));
+        if (path[i] == u'\\' && i > 0)
+            platform::CreateDirectory(path.substr(0, i));
     }
     std::FILE* out = platform::OpenFileForWrite(path);
-    if (!out) return;
+    if (!out)
+        return;
     int64_t remaining = std::max<int64_t>(size, 0);
     // In 1 MiB chunks, copied by the kernel where it can copy between the two files
     // (no pass through user memory), else through one zero-filled 1 MiB buffer.
@@ -77,7 +79,8 @@ void WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
     while (remaining > 0) {
         const int64_t chunk = std::min<int64_t>(remaining, kCopyBufferSize);
         const int64_t copied = source.CopyToFile(offset, chunk, fileno(out));
-        if (copied < 0) break;  // not possible here: fall back to the buffer
+        if (copied < 0)
+            break;  // not possible here: fall back to the buffer
         if (copied == 0) {
             remaining = 0;
             break;
@@ -90,7 +93,8 @@ void WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
         while (remaining > 0) {
             const size_t chunk = static_cast<size_t>(std::min<int64_t>(remaining, kCopyBufferSize));
             const size_t got = source.ReadAt(offset, buffer.get(), chunk);
-            if (got == 0) break;
+            if (got == 0)
+                break;
             std::fwrite(buffer.get(), 1, got, out);
             std::fflush(out);
             offset += static_cast<int64_t>(got);
@@ -102,7 +106,8 @@ void WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
 }
 
 void OnFileExtracted(std::u16string_view, std::u16string_view name) {
-    if (name == u"config.xml" && g_requestConfigTimer) g_requestConfigTimer();
+    if (name == u"config.xml" && g_requestConfigTimer)
+        g_requestConfigTimer();
 }
 
 int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder) {
@@ -153,7 +158,8 @@ void ExtractPackage(std::u16string_view packagePath, std::u16string_view folder)
     if (list.LoadFile(listPath) && ReadAppendedEntries(list, span, contents)) {
         bool first = true;
         for (const auto& e : contents.entries) {
-            if (!MayWrite(folder, e.name)) continue;  // its bytes are still passed over
+            if (!MayWrite(folder, e.name))
+                continue;  // its bytes are still passed over
             const std::u16string fullPath = Join(folder, e.name);
             WritePackedFile(fullPath, source, e.offset, e.size);
             OnFileExtracted(fullPath, e.name);

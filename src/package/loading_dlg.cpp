@@ -28,9 +28,13 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
     ResetExtractionState();
     QPointer<CLoading> self(this);
     g_requestConfigTimer = [self] {
-        QMetaObject::invokeMethod(qApp, [self] {
-            if (self) self->StartConfigWait();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self)
+                    self->StartConfigWait();
+            },
+            Qt::QueuedConnection);
     };
     m_workerThread = std::thread(ExtractPackageThread, nullptr);
     m_workerThread.detach();  // nothing waits for it, as nothing can cancel it
@@ -41,7 +45,8 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
 }
 
 CLoading::~CLoading() {
-    if (g_loadingWnd == this) g_loadingWnd = nullptr;
+    if (g_loadingWnd == this)
+        g_loadingWnd = nullptr;
 }
 
 void CLoading::CentreAndShowOnTop() {
@@ -51,7 +56,9 @@ void CLoading::CentreAndShowOnTop() {
     raise();
 }
 
-void CLoading::closeEvent(QCloseEvent* event) { event->ignore(); }  // only the main window ends it
+void CLoading::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}  // only the main window ends it
 
 void CLoading::StartConfigWait() {
     m_configRequested = true;
@@ -59,7 +66,9 @@ void CLoading::StartConfigWait() {
 }
 
 void CLoading::OnConfigWait() {
-    if (g_loadingMoviePath.Get().empty() || !platform::PathFileExists(m_configPath.toStdU16String())) return;
+    if (g_loadingMoviePath.Get().empty() ||
+        !platform::PathFileExists(m_configPath.toStdU16String()))
+        return;
     m_configWait.stop();
     if (const auto config = ReadLoadingConfig(m_configPath.toStdU16String())) {
         if (config->showLoading) {
@@ -68,7 +77,8 @@ void CLoading::OnConfigWait() {
             const WindowRect r = LoadingWindowRect(screen.width(), screen.height(), w, h);
             setGeometry(r.left, r.top, w, h);
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
-                m_flash.SetMovie(QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
+                m_flash.SetMovie(
+                    QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
                 m_flash.Play();
                 m_flashActive = 1;
             }
@@ -80,7 +90,8 @@ void CLoading::OnConfigWait() {
 }
 
 void CLoading::OnProgress() {
-    if (m_flashActive == 1) m_flash.CallFunction(QString::fromStdU16String(ProgressCall(g_extractProgress)));
+    if (m_flashActive == 1)
+        m_flash.CallFunction(QString::fromStdU16String(ProgressCall(g_extractProgress)));
     if (g_extractDone == 1 && !m_readyPosted) {
         m_progress.stop();
         m_readyPosted = true;
@@ -89,7 +100,8 @@ void CLoading::OnProgress() {
 }
 
 void CLoading::OnWatchWorker() {
-    if (g_extractDone != 1) return;
+    if (g_extractDone != 1)
+        return;
     m_watch.stop();
     if (g_extractFailed == 1) {
         // The package could not be read at all (its message has been shown): end
@@ -99,5 +111,6 @@ void CLoading::OnWatchWorker() {
     }
     // A package without config.xml never asks for the configuration: report the
     // end of extraction anyway, without a loading movie.
-    if (!m_configRequested && !m_progress.isActive()) m_progress.start();
+    if (!m_configRequested && !m_progress.isActive())
+        m_progress.start();
 }

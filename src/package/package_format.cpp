@@ -9,14 +9,16 @@ namespace {
 
 uint32_t ReadUint32(ByteSource& source, int64_t offset) {
     unsigned char b[4] = {};
-    if (source.ReadAt(offset, b, 4) != 4) return 0;
-    return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) |
-           (uint32_t{b[3]} << 24);
+    if (source.ReadAt(offset, b, 4) != 4)
+        return 0;
+    return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
 }
 
 FileListSpan SpanBefore(int64_t end, uint32_t length) {
-    if (end < 0) return {0, 0};
-    if (static_cast<int64_t>(length) > end) return {end, 0};
+    if (end < 0)
+        return {0, 0};
+    if (static_cast<int64_t>(length) > end)
+        return {end, 0};
     return {end - static_cast<int64_t>(length), static_cast<int64_t>(length)};
 }
 
@@ -28,7 +30,8 @@ int64_t SizeAttribute(const XmlDocument& doc) {
 
 FileListSpan LocateAppendedList(ByteSource& source) {
     const int64_t end = source.Size() - kAppendedTrailerSize;
-    if (end < 0) return {0, 0};
+    if (end < 0)
+        return {0, 0};
     return SpanBefore(end, ReadUint32(source, end));
 }
 
@@ -45,7 +48,8 @@ NestedListResult LocateNestedList(ByteSource& source, FileListSpan& span) {
 
 bool ReadAppendedEntries(XmlDocument& list, const FileListSpan& span, PackageContents& out) {
     out = {};
-    if (!list.FindElement(u"FileList") || !list.EnterElement()) return false;
+    if (!list.FindElement(u"FileList") || !list.EnterElement())
+        return false;
     int64_t offset = 0;
     bool first = true;
     while (list.FindElement(u"File")) {
@@ -57,7 +61,8 @@ bool ReadAppendedEntries(XmlDocument& list, const FileListSpan& span, PackageCon
         }
         const std::u16string name = list.GetAttribute(u"name");
         const std::u16string size = list.GetAttribute(u"size");
-        if (name.empty() || size.empty()) continue;
+        if (name.empty() || size.empty())
+            continue;
         const int64_t n = SizeAttribute(list);
         out.entries.push_back({name, offset, n});
         offset += n;
@@ -68,7 +73,8 @@ bool ReadAppendedEntries(XmlDocument& list, const FileListSpan& span, PackageCon
 bool ReadNestedEntries(XmlDocument& list, const FileListSpan& span, PackageContents& out) {
     out = {};
     out.dataLength = span.offset;
-    if (!list.FindElement(u"FileList") || !list.EnterElement()) return false;
+    if (!list.FindElement(u"FileList") || !list.EnterElement())
+        return false;
     int64_t offset = 0;
     while (list.FindElement(u"File")) {
         const int64_t n = SizeAttribute(list);
@@ -79,14 +85,19 @@ bool ReadNestedEntries(XmlDocument& list, const FileListSpan& span, PackageConte
 }
 
 bool IsUnsafeEntryName(std::u16string_view name) {
-    if (name.empty()) return false;
-    if (name[0] == u'\\' || name[0] == u'/') return true;
-    if (name.size() >= 2 && name[1] == u':') return true;
+    if (name.empty())
+        return false;
+    if (name[0] == u'\\' || name[0] == u'/')
+        return true;
+    if (name.size() >= 2 && name[1] == u':')
+        return true;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find_first_of(u"\\/", start);
-        if (end == std::u16string_view::npos) end = name.size();
-        if (name.substr(start, end - start) == u"..") return true;
+        if (end == std::u16string_view::npos)
+            end = name.size();
+        if (name.substr(start, end - start) == u"..")
+            return true;
         start = end + 1;
     }
     return false;

@@ -8,7 +8,9 @@
 
 namespace {
 
-char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t Fold(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 // Positions `doc` on MSG / Wnd; false when the configuration has no settings.
 bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
@@ -18,7 +20,9 @@ bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
 
 }  // namespace
 
-std::u16string ConfigPath() { return g_workspaceDir + u"\\config.xml"; }
+std::u16string ConfigPath() {
+    return g_workspaceDir + u"\\config.xml";
+}
 
 bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle) {
     return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
@@ -27,7 +31,8 @@ bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle) 
 
 std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path) {
     XmlDocument doc;
-    if (!OpenWnd(doc, path)) return std::nullopt;
+    if (!OpenWnd(doc, path))
+        return std::nullopt;
     LoadingConfig config;
     config.showLoading = ContainsIgnoringCase(doc.GetAttribute(u"bShowLoading"), u"TRUE");
     if (config.showLoading) {
@@ -39,12 +44,15 @@ std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path) {
 
 std::optional<MainWindowConfig> ReadMainWindowConfig(std::u16string_view path) {
     XmlDocument doc;
-    if (!OpenWnd(doc, path)) return std::nullopt;
+    if (!OpenWnd(doc, path))
+        return std::nullopt;
     MainWindowConfig config;
     const std::u16string width = doc.GetAttribute(u"Width");
-    if (!width.empty()) config.width = platform::ParseInt(width);
+    if (!width.empty())
+        config.width = platform::ParseInt(width);
     const std::u16string height = doc.GetAttribute(u"Height");
-    if (!height.empty()) config.height = platform::ParseInt(height);
+    if (!height.empty())
+        config.height = platform::ParseInt(height);
     config.title = doc.GetAttribute(u"Title");
     config.fullScreen = ContainsIgnoringCase(doc.GetAttribute(u"Bfull"), u"TRUE");
     // This flag is tested against the lower-case word, the others against "TRUE";

@@ -19,7 +19,7 @@ struct LoadingConfig {
 std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path);
 
 struct MainWindowConfig {
-    std::optional<int> width;   // only when the attribute is not empty
+    std::optional<int> width;  // only when the attribute is not empty
     std::optional<int> height;
     std::u16string title;
     bool fullScreen = false;

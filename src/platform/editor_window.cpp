@@ -19,11 +19,13 @@ bool HasTitle(Display* d, Window w) {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     bool match = false;
-    if (XGetWindowProperty(d, w, netName, 0, 64, False, utf8, &type, &format, &count, &after, &data) ==
-            Success && data) {
+    if (XGetWindowProperty(d, w, netName, 0, 64, False, utf8, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
         match = std::string(reinterpret_cast<char*>(data), count) == kTitle;
         XFree(data);
-        if (match) return true;
+        if (match)
+            return true;
     }
     char* name = nullptr;
     if (XFetchName(d, w, &name) && name) {
@@ -37,15 +39,18 @@ bool HasTitle(Display* d, Window w) {
 
 bool NotifyEditorWindow(long lParam) {
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
+    if (!display || !*display)
+        return false;
     Display* d = XOpenDisplay(nullptr);
-    if (!d) return false;
+    if (!d)
+        return false;
     Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
     unsigned int n = 0;
     bool sent = false;
     if (XQueryTree(d, root, &root, &parent, &children, &n)) {
         for (unsigned int i = 0; i < n && !sent; ++i) {
-            if (!HasTitle(d, children[i])) continue;
+            if (!HasTitle(d, children[i]))
+                continue;
             XEvent e{};
             e.xclient.type = ClientMessage;
             e.xclient.window = children[i];
@@ -56,7 +61,8 @@ bool NotifyEditorWindow(long lParam) {
             e.xclient.data.l[2] = lParam;
             sent = XSendEvent(d, children[i], False, NoEventMask, &e) != 0;
         }
-        if (children) XFree(children);
+        if (children)
+            XFree(children);
     }
     XFlush(d);
     XCloseDisplay(d);

@@ -7,7 +7,8 @@ std::vector<std::u16string> ConvertFileFilter(std::u16string_view filter) {
     size_t start = 0;
     while (start <= filter.size()) {
         size_t bar = filter.find(u'|', start);
-        if (bar == std::u16string_view::npos) bar = filter.size();
+        if (bar == std::u16string_view::npos)
+            bar = filter.size();
         parts.emplace_back(filter.substr(start, bar - start));
         start = bar + 1;
     }
@@ -15,9 +16,11 @@ std::vector<std::u16string> ConvertFileFilter(std::u16string_view filter) {
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         const std::u16string& description = parts[i];
         std::u16string patterns = parts[i + 1];
-        if (description.empty() && patterns.empty()) break;  // the "||" that ends the list
+        if (description.empty() && patterns.empty())
+            break;  // the "||" that ends the list
         for (auto& c : patterns) {
-            if (c == u';') c = u' ';
+            if (c == u';')
+                c = u' ';
         }
         if (description.find(u'(' + patterns + u')') != std::u16string::npos) {
             out.push_back(description);

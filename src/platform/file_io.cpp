@@ -9,8 +9,9 @@
 namespace platform {
 
 FileStamp StampOf(const std::string& nativePath) {
-    struct stat st{};
-    if (stat(nativePath.c_str(), &st) != 0) return {};
+    struct stat st {};
+    if (stat(nativePath.c_str(), &st) != 0)
+        return {};
     return {static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
             static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_ino)};
 }
@@ -18,10 +19,12 @@ FileStamp StampOf(const std::string& nativePath) {
 bool ReadFileBytes(const std::string& nativePath, std::string& bytes) {
     bytes.clear();
     std::FILE* f = std::fopen(nativePath.c_str(), "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
     const bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
@@ -31,7 +34,8 @@ namespace {
 
 void CreateFolders(const std::string& dir) {
     for (size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0700);
+        if (i == dir.size() || dir[i] == '/')
+            mkdir(dir.substr(0, i).c_str(), 0700);
     }
 }
 
@@ -39,7 +43,8 @@ bool WriteAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         done += static_cast<size_t>(n);
     }
     return true;
@@ -53,7 +58,8 @@ bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes
     CreateFolders(dir);
     std::string temp = nativePath + ".tmp-XXXXXX";
     const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
     if (close(fd) != 0 || !written || rename(temp.c_str(), nativePath.c_str()) != 0) {
         unlink(temp.c_str());

@@ -8,10 +8,12 @@ namespace platform {
 bool CreateGuid(Guid& guid) {
     unsigned char bytes[16] = {};
     FILE* f = std::fopen("/dev/urandom", "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     const size_t n = std::fread(bytes, 1, sizeof bytes, f);
     std::fclose(f);
-    if (n != sizeof bytes) return false;
+    if (n != sizeof bytes)
+        return false;
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
     guid.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |

@@ -36,8 +36,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Without a caption the box shows the application's name.
 int MessageBox(const void* owner, std::u16string_view text,
-               std::optional<std::u16string_view> caption = std::nullopt,
-               unsigned style = MB_OK);
+               std::optional<std::u16string_view> caption = std::nullopt, unsigned style = MB_OK);
 
 // The executable's file name without extension.
 std::u16string AppName();

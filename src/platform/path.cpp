@@ -19,19 +19,22 @@ std::string NativePath(std::u16string_view path) {
         p.erase(0, 2);
     }
     std::replace(p.begin(), p.end(), u'\\', u'/');
-    if (p.empty() && path.size() >= 2) p = u"/";  // "C:" alone names the drive root
+    if (p.empty() && path.size() >= 2)
+        p = u"/";  // "C:" alone names the drive root
     return Utf16ToUtf8(p);
 }
 
 bool PathFileExists(std::u16string_view path) {
-    if (path.empty()) return false;
-    struct stat st{};
+    if (path.empty())
+        return false;
+    struct stat st {};
     return stat(NativePath(path).c_str(), &st) == 0;
 }
 
 bool PathIsDirectory(std::u16string_view path) {
-    if (path.empty()) return false;
-    struct stat st{};
+    if (path.empty())
+        return false;
+    struct stat st {};
     return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -39,19 +42,23 @@ bool CreateDirectory(std::u16string_view path) {
     return !path.empty() && mkdir(NativePath(path).c_str(), 0700) == 0;
 }
 
-bool RemoveDirectory(std::u16string_view path) { return rmdir(NativePath(path).c_str()) == 0; }
+bool RemoveDirectory(std::u16string_view path) {
+    return rmdir(NativePath(path).c_str()) == 0;
+}
 
 bool DeleteFile(std::u16string_view path) {
     const std::string native = NativePath(path);
-    struct stat st{};
-    if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    struct stat st {};
+    if (lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
     return unlink(native.c_str()) == 0;
 }
 
 bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists) {
     const int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    struct stat st{};
+    if (in < 0)
+        return false;
+    struct stat st {};
     if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(in);
         return false;
@@ -66,7 +73,8 @@ bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExist
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = read(in, buffer, sizeof buffer);
-        if (n == 0) break;
+        if (n == 0)
+            break;
         if (n < 0) {
             ok = false;
             break;
@@ -79,27 +87,33 @@ bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExist
             }
             done += w;
         }
-        if (!ok) break;
+        if (!ok)
+            break;
     }
     close(in);
-    if (close(out) != 0) ok = false;
+    if (close(out) != 0)
+        ok = false;
     return ok;
 }
 
 std::FILE* OpenFileForWrite(std::u16string_view path) {
-    const int fd = open(NativePath(path).c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
+    const int fd =
+        open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
     std::FILE* f = fdopen(fd, "wb");
-    if (!f) close(fd);
+    if (!f)
+        close(fd);
     return f;
 }
 
 std::FILE* OpenExistingForUpdate(std::u16string_view path) {
     const int fd = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     std::FILE* f = fdopen(fd, "r+b");
-    if (!f) close(fd);
+    if (!f)
+        close(fd);
     return f;
 }
 
@@ -108,13 +122,16 @@ bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative)
     size_t start = 0;
     while (start < relative.size()) {
         size_t end = relative.find_first_of(u"\\/", start);
-        if (end == std::u16string_view::npos) end = relative.size();
+        if (end == std::u16string_view::npos)
+            end = relative.size();
         if (end > start) {
             path += u'/';
             path += relative.substr(start, end - start);
-            struct stat st{};
-            if (lstat(NativePath(path).c_str(), &st) != 0) return false;  // nothing further exists
-            if (S_ISLNK(st.st_mode)) return true;
+            struct stat st {};
+            if (lstat(NativePath(path).c_str(), &st) != 0)
+                return false;  // nothing further exists
+            if (S_ISLNK(st.st_mode))
+                return true;
         }
         start = end + 1;
     }
@@ -124,7 +141,7 @@ bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative)
 namespace {
 
 bool StatEntry(int dirFd, const char* name, DirEntry& e) {
-    struct statx sx{};
+    struct statx sx {};
     if (statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_CTIME,
               &sx) != 0) {
         return false;
@@ -151,11 +168,13 @@ bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
     entries.clear();
     const std::string native = NativePath(path);
     DIR* dir = opendir(native.c_str());
-    if (!dir) return false;
+    if (!dir)
+        return false;
     const int dirFd = dirfd(dir);
     while (const dirent* d = readdir(dir)) {
         const std::string name = d->d_name;
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         DirEntry e;
         e.name = Utf8ToUtf16(name);
         StatEntry(dirFd, name.c_str(), e);
@@ -170,14 +189,16 @@ bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
 std::u16string TempPath() {
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = tmp && *tmp ? tmp : "/tmp";
-    if (dir.back() != '/') dir.push_back('/');
+    if (dir.back() != '/')
+        dir.push_back('/');
     return Utf8ToUtf16(dir);
 }
 
 std::u16string ExePath() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     return Utf8ToUtf16(std::string_view(buffer, static_cast<size_t>(n)));
 }
 

@@ -19,7 +19,7 @@ bool PathFileExists(std::u16string_view path);   // a file or a folder
 bool PathIsDirectory(std::u16string_view path);  // an existing folder
 bool CreateDirectory(std::u16string_view path);  // one level, mode 0700
 bool RemoveDirectory(std::u16string_view path);
-bool DeleteFile(std::u16string_view path);       // a file or a symbolic link
+bool DeleteFile(std::u16string_view path);  // a file or a symbolic link
 // Copies the contents of `from` onto `to`; fails if `to` exists and failIfExists.
 bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists);
 

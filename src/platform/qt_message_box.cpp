@@ -13,11 +13,20 @@ int Show(const platform::MessageBoxRequest& r) {
     box.setWindowTitle(QString::fromStdU16String(r.caption));
     box.setText(QString::fromStdU16String(r.text).replace("\r\n", "\n"));
     switch (r.style & 0xF0) {
-        case platform::MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
-        case platform::MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case platform::MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-        case platform::MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: break;
+        case platform::MB_ICONHAND:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case platform::MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case platform::MB_ICONWARNING:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case platform::MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     switch (r.style & 0xF) {
         case platform::MB_OKCANCEL:
@@ -38,11 +47,14 @@ int Show(const platform::MessageBoxRequest& r) {
 void InstallQtMessageBoxHandler() {
     // Unattended runs (end-to-end tests) have boxes written to stderr and
     // answered with their first button instead.
-    if (qgetenv("PLAYER_MESSAGE_BOXES") == "stderr") return;
+    if (qgetenv("PLAYER_MESSAGE_BOXES") == "stderr")
+        return;
     platform::SetMessageBoxHandler([](const platform::MessageBoxRequest& r) {
-        if (QThread::currentThread() == qApp->thread()) return Show(r);
+        if (QThread::currentThread() == qApp->thread())
+            return Show(r);
         int result = platform::IDOK;
-        QMetaObject::invokeMethod(qApp, [&] { result = Show(r); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [&] { result = Show(r); }, Qt::BlockingQueuedConnection);
         return result;
     });
 }

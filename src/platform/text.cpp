@@ -40,7 +40,8 @@ std::u16string Utf8ToUtf16(std::string_view in) {
                     }
                     cp = (cp << 6) | (cc & 0x3F);
                 }
-                if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+                if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+                    cp = 0xFFFD;
             }
         }
         if (cp >= 0x10000) {
@@ -95,11 +96,12 @@ namespace {
 
 // Runs iconv over the whole input. On an input sequence that cannot be
 // converted, `skip` bytes of input are dropped and `replacement` is written.
-std::string RunIconv(const char* from, const char* to, const char* data, size_t size,
-                     size_t unit, std::string_view replacement) {
+std::string RunIconv(const char* from, const char* to, const char* data, size_t size, size_t unit,
+                     std::string_view replacement) {
     std::string out;
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return out;
     out.resize(size * 2 + 16);
     char* in = const_cast<char*>(data);
     size_t inLeft = size;
@@ -109,7 +111,8 @@ std::string RunIconv(const char* from, const char* to, const char* data, size_t 
         size_t outLeft = out.size() - used;
         const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
         used = out.size() - outLeft;
-        if (r != static_cast<size_t>(-1)) break;
+        if (r != static_cast<size_t>(-1))
+            break;
         if (errno == E2BIG) {
             out.resize(out.size() * 2);
         } else {
@@ -117,11 +120,13 @@ std::string RunIconv(const char* from, const char* to, const char* data, size_t 
             size_t skip = std::min(unit, inLeft);
             if (unit == 2 && inLeft >= 4) {
                 const auto lead = static_cast<unsigned char>(in[1]);
-                if (lead >= 0xD8 && lead <= 0xDB) skip = 4;
+                if (lead >= 0xD8 && lead <= 0xDB)
+                    skip = 4;
             }
             in += skip;
             inLeft -= skip;
-            if (out.size() - used < replacement.size()) out.resize(out.size() * 2 + 8);
+            if (out.size() - used < replacement.size())
+                out.resize(out.size() * 2 + 8);
             out.replace(used, replacement.size(), replacement);
             used += replacement.size();
         }
@@ -159,7 +164,8 @@ int ParseInt(std::u16string_view text) {
     auto blank = [](char16_t c) {
         return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
     };
-    while (i < text.size() && blank(text[i])) ++i;
+    while (i < text.size() && blank(text[i]))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';
@@ -168,14 +174,20 @@ int ParseInt(std::u16string_view text) {
     int64_t value = 0;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         value = value * 10 + (text[i] - u'0');
-        if (value > static_cast<int64_t>(INT_MAX) + 1) value = static_cast<int64_t>(INT_MAX) + 1;
+        if (value > static_cast<int64_t>(INT_MAX) + 1)
+            value = static_cast<int64_t>(INT_MAX) + 1;
     }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    if (value < INT_MIN)
+        value = INT_MIN;
     return static_cast<int>(value);
 }
 
-std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 }  // namespace platform

@@ -19,8 +19,12 @@ std::string FromUtf16(std::u16string_view text, const std::string& charset);
 std::u16string ToUtf16(std::string_view bytes, const std::string& charset);
 
 // The same in the locale charset ("the system ANSI code page").
-inline std::string ToAnsi(std::u16string_view text) { return FromUtf16(text, AnsiCharset()); }
-inline std::u16string FromAnsi(std::string_view bytes) { return ToUtf16(bytes, AnsiCharset()); }
+inline std::string ToAnsi(std::u16string_view text) {
+    return FromUtf16(text, AnsiCharset());
+}
+inline std::u16string FromAnsi(std::string_view bytes) {
+    return ToUtf16(bytes, AnsiCharset());
+}
 
 // Lenient decimal parsing used wherever numbers arrive as text: leading blanks
 // and a sign, then digits up to the first other character; no digits gives 0.

@@ -14,13 +14,17 @@
 
 namespace {
 
-QString U(const char16_t* s) { return QString::fromStdU16String(s); }
+QString U(const char16_t* s) {
+    return QString::fromStdU16String(s);
+}
 
 QString CreationText(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
     char buffer[128];
-    if (!localtime_r(&t, &local) || std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local) == 0) return {};
+    if (!localtime_r(&t, &local) ||
+        std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local) == 0)
+        return {};
     return QString::fromLatin1(buffer);
 }
 
@@ -63,9 +67,10 @@ CFileSearchDlg::CFileSearchDlg(CPlayerDlg* owner) : QDialog(owner), m_owner(owne
     auto* close = new QPushButton(U(u"关闭"), this);
     close->setGeometry(DialogUnits(379, 280, 50, 16));
     close->setAutoDefault(false);
-    QLabel* hint = label(U(u"选择需要查找文件的文件夹，输入需要包含及排除的文件列表，也可以使用正则表达式。") +
-                             "\n\r (e.g., *.cpp|*.h|*.rc  or  ^.*\\.cpp$)",
-                         DialogUnits(219, 47, 210, 67));
+    QLabel* hint =
+        label(U(u"选择需要查找文件的文件夹，输入需要包含及排除的文件列表，也可以使用正则表达式。") +
+                  "\n\r (e.g., *.cpp|*.h|*.rc  or  ^.*\\.cpp$)",
+              DialogUnits(219, 47, 210, 67));
     hint->setWordWrap(true);
     hint->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_result = label(QString(), DialogUnits(9, 281, 237, 8));
@@ -78,9 +83,11 @@ CFileSearchDlg::CFileSearchDlg(CPlayerDlg* owner) : QDialog(owner), m_owner(owne
 void CFileSearchDlg::Browse() {
     QString start = m_folder->text();
     const int i = static_cast<int>(start.lastIndexOf(QRegularExpression("[\\\\/]")));
-    if (i >= 0) start = start.left(i == 0 || (i == 2 && start.at(1) == ':') ? i + 1 : i);
+    if (i >= 0)
+        start = start.left(i == 0 || (i == 2 && start.at(1) == ':') ? i + 1 : i);
     QString chosen;
-    if (BrowseForFolderPath(this, "Select Path to Search for Files", chosen, start, 1, 1)) m_folder->setText(chosen);
+    if (BrowseForFolderPath(this, "Select Path to Search for Files", chosen, start, 1, 1))
+        m_folder->setText(chosen);
 }
 
 void CFileSearchDlg::Search() {
@@ -88,11 +95,13 @@ void CFileSearchDlg::Search() {
     m_foundPaths.clear();
     FilteredFileFind finder;
     int n = 0;
-    bool more = finder.FindFile(m_folder->text().toStdU16String(), m_include->text().toStdU16String(),
-                                m_exclude->text().toStdU16String(), m_useRegex->isChecked());
+    bool more =
+        finder.FindFile(m_folder->text().toStdU16String(), m_include->text().toStdU16String(),
+                        m_exclude->text().toStdU16String(), m_useRegex->isChecked());
     while (more) {
         more = finder.FindNextFile();
-        if (finder.IsDirectory()) continue;
+        if (finder.IsDirectory())
+            continue;
         m_foundPaths << QString::fromStdU16String(finder.GetFilePath());
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QString::fromStdU16String(finder.GetFileName()));
@@ -103,6 +112,8 @@ void CFileSearchDlg::Search() {
     }
     m_result->setText(U(u"符合条件的文件数: ") + QString::number(n));
     std::vector<std::u16string> items;
-    for (const QString& p : m_foundPaths) items.push_back(p.toStdU16String());
-    if (m_owner) m_owner->OnCopyData(QString::fromStdU16String(ReplyArray(items)));
+    for (const QString& p : m_foundPaths)
+        items.push_back(p.toStdU16String());
+    if (m_owner)
+        m_owner->OnCopyData(QString::fromStdU16String(ReplyArray(items)));
 }

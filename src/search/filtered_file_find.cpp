@@ -7,12 +7,15 @@ namespace {
 
 constexpr size_t kMaxPath = 260;
 
-char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t Fold(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 // The file system's own wildcard matching of a search specification: `*` and
 // `?`, letter case ignored, and "*.*" matching every name.
 bool WildcardMatch(std::u16string_view mask, std::u16string_view name) {
-    if (mask == u"*.*" || mask == u"*") return true;
+    if (mask == u"*.*" || mask == u"*")
+        return true;
     size_t m = 0, n = 0, starM = std::u16string_view::npos, starN = 0;
     while (n < name.size()) {
         if (m < mask.size() && (mask[m] == u'?' || Fold(mask[m]) == Fold(name[n]))) {
@@ -28,11 +31,14 @@ bool WildcardMatch(std::u16string_view mask, std::u16string_view name) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == u'*') ++m;
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
     return m == mask.size();
 }
 
-size_t LastSeparator(std::u16string_view path) { return path.find_last_of(u"\\/"); }
+size_t LastSeparator(std::u16string_view path) {
+    return path.find_last_of(u"\\/");
+}
 
 }  // namespace
 
@@ -68,7 +74,8 @@ std::u16string FilteredFileFind::FirstListItem(std::u16string_view text) {
 }
 
 std::u16string FilteredFileFind::NextListItem() {
-    if (m_splitPosition < 0) return {};
+    if (m_splitPosition < 0)
+        return {};
     const std::u16string rest = m_splitText.substr(static_cast<size_t>(m_splitPosition));
     const size_t bar = rest.find(u'|');
     if (bar == std::u16string::npos) {
@@ -84,7 +91,8 @@ void FilteredFileFind::BuildPatternLists() {
                         std::vector<Compiled>& compiled) {
         patterns.clear();
         compiled.clear();
-        if (text.empty()) return;
+        if (text.empty())
+            return;
         for (std::u16string item = FirstListItem(text); !item.empty(); item = NextListItem()) {
             patterns.push_back(m_useRegex ? item : MaskToPattern(item));
         }
@@ -109,23 +117,28 @@ bool FilteredFileFind::MatchesAny(std::vector<Compiled>& patterns, std::u16strin
                                  std::nullopt, platform::MB_OK);
             continue;
         }
-        if (p.regex.Match(name, &context)) return true;
+        if (p.regex.Match(name, &context))
+            return true;
     }
     return false;
 }
 
 bool FilteredFileFind::IsAcceptedEntry(size_t index) {
     const platform::DirEntry& e = m_entries[index];
-    if (!m_filtering || e.isDirectory) return true;
+    if (!m_filtering || e.isDirectory)
+        return true;
     bool accepted = m_include.empty();
-    if (!accepted) accepted = MatchesAny(m_include, e.name);
-    if (MatchesAny(m_exclude, e.name)) accepted = false;
+    if (!accepted)
+        accepted = MatchesAny(m_include, e.name);
+    if (MatchesAny(m_exclude, e.name))
+        accepted = false;
     return accepted;
 }
 
 size_t FilteredFileFind::NextAccepted(size_t from) {
     for (size_t i = from; i < m_entries.size(); ++i) {
-        if (IsAcceptedEntry(i)) return i;
+        if (IsAcceptedEntry(i))
+            return i;
     }
     return SIZE_MAX;
 }
@@ -133,19 +146,23 @@ size_t FilteredFileFind::NextAccepted(size_t from) {
 bool FilteredFileFind::Enumerate(std::u16string_view spec) {
     m_entries.clear();
     const size_t sep = LastSeparator(spec);
-    m_root = sep == std::u16string_view::npos ? std::u16string() : std::u16string(spec.substr(0, sep + 1));
+    m_root = sep == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(spec.substr(0, sep + 1));
     const std::u16string_view last = sep == std::u16string_view::npos ? spec : spec.substr(sep + 1);
     if (last.find_first_of(u"*?") != std::u16string_view::npos) {
         std::vector<platform::DirEntry> all;
-        if (!platform::ListDirectory(m_root.empty() ? u"." : m_root, all)) return false;
+        if (!platform::ListDirectory(m_root.empty() ? u"." : m_root, all))
+            return false;
         for (auto& e : all) {
-            if (WildcardMatch(last, e.name)) m_entries.push_back(std::move(e));
+            if (WildcardMatch(last, e.name))
+                m_entries.push_back(std::move(e));
         }
         return !m_entries.empty();
     }
     // A specification without wildcards names one entry: the file or folder itself.
     platform::DirEntry e;
-    if (last.empty() || !platform::GetEntry(spec, e)) return false;
+    if (last.empty() || !platform::GetEntry(spec, e))
+        return false;
     m_entries.push_back(std::move(e));
     return true;
 }
@@ -154,7 +171,8 @@ bool FilteredFileFind::FindFile(std::u16string_view folder, std::u16string_view 
                                 std::u16string_view exclude, bool useRegex) {
     m_current = m_next = SIZE_MAX;
     m_entries.clear();
-    if (folder.empty()) return false;
+    if (folder.empty())
+        return false;
     m_includeText.assign(include);
     m_excludeText.assign(exclude);
     m_useRegex = useRegex;
@@ -167,14 +185,17 @@ bool FilteredFileFind::FindFile(std::u16string_view folder, std::u16string_view 
         }
         if (spec.empty() || (spec.back() != u'\\' && spec.back() != u'/')) {
             // A folder written with native separators keeps them.
-            const bool native = spec.find(u'\\') == std::u16string::npos && spec.find(u'/') != std::u16string::npos;
+            const bool native =
+                spec.find(u'\\') == std::u16string::npos && spec.find(u'/') != std::u16string::npos;
             spec += native ? u'/' : u'\\';
         }
         spec += u"*.*";
-        if (spec.size() >= kMaxPath) return false;  // too long for the search specification
+        if (spec.size() >= kMaxPath)
+            return false;  // too long for the search specification
     }
     BuildPatternLists();
-    if (!Enumerate(spec)) return false;
+    if (!Enumerate(spec))
+        return false;
     m_next = NextAccepted(0);
     return m_next != SIZE_MAX;
 }

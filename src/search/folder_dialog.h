@@ -11,7 +11,8 @@ public:
     static constexpr unsigned BIF_RETURNONLYFSDIRS = 0x1;
 
     // A drive root such as "c:\" opens in the user's home folder.
-    CFolderDialog(const QString& title, const QString& initialPath, QWidget* parent, unsigned flags);
+    CFolderDialog(const QString& title, const QString& initialPath, QWidget* parent,
+                  unsigned flags);
 
     // 1 (IDOK) with ResultPath set, or 2 (IDCANCEL).
     int DoModal();
@@ -29,8 +30,8 @@ private:
 
 // Runs a modal folder chooser starting at `initial`. On a choice, `result` is
 // the folder with one trailing separator ("/" stays "/") and the result is true.
-bool BrowseForFolderPath(QWidget* owner, const QString& title, QString& result, const QString& initial,
-                         int flagA, int flagB);
+bool BrowseForFolderPath(QWidget* owner, const QString& title, QString& result,
+                         const QString& initial, int flagA, int flagB);
 
 // A Windows drive root ("C:\", "c:") stands for the user's home folder here.
 QString NativeStartFolder(const QString& path);

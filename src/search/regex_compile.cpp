@@ -7,7 +7,9 @@
 
 namespace {
 
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t Lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 // The abbreviations, character for character: the letter, then an entry of which
 // only the first repeat-expression is compiled.
@@ -54,7 +56,8 @@ private:
 
     bool Failed() const { return m_regex.m_lastError != RegexOk; }
     void Fail(RegexError e) {
-        if (!Failed()) m_regex.m_lastError = e;
+        if (!Failed())
+            m_regex.m_lastError = e;
     }
     bool AtEnd() const { return m_pos >= m_src.size(); }
     char16_t Peek() const { return AtEnd() ? u'\0' : m_src[m_pos]; }
@@ -76,7 +79,8 @@ private:
         return Here() - 1;
     }
     void Patch(uint32_t at, uint32_t target) {
-        if (at < Here()) Program_()[at].operand = target;
+        if (at < Here())
+            Program_()[at].operand = target;
     }
 
     struct Mark {
@@ -95,7 +99,8 @@ private:
             any = true;
             all = all && e;
         }
-        if (any) empty = all;
+        if (any)
+            empty = all;
     }
 
     // alternation = repeat-expression [ '|' alternation ]
@@ -108,7 +113,8 @@ private:
         const uint32_t x = Here();
         bool left = false;
         CompileRepeat(left);
-        if (Failed()) return;
+        if (Failed())
+            return;
         if (Peek() != u'|') {
             // Not an alternation after all: X alone, exactly as if compiled on its own.
             Program_().erase(Program_().begin() + start.code, Program_().begin() + x);
@@ -142,16 +148,20 @@ private:
     // Moves the targets of [begin, end) by `delta` and renumbers the slots from
     // `slotBase` on by `slotDelta`: the code then reads as if it had been compiled
     // at its new place, after `slotDelta` more slots had been taken.
-    void Relocate(uint32_t begin, uint32_t end, int64_t delta, uint32_t slotBase, uint32_t slotDelta) {
+    void Relocate(uint32_t begin, uint32_t end, int64_t delta, uint32_t slotBase,
+                  uint32_t slotDelta) {
         for (uint32_t i = begin; i < end; ++i) {
             auto& ins = Program_()[i];
-            if (IsTarget(ins.kind)) ins.operand = static_cast<uint32_t>(ins.operand + delta);
-            if (IsSlot(ins.kind) && ins.operand >= slotBase) ins.operand += slotDelta;
+            if (IsTarget(ins.kind))
+                ins.operand = static_cast<uint32_t>(ins.operand + delta);
+            if (IsSlot(ins.kind) && ins.operand >= slotBase)
+                ins.operand += slotDelta;
         }
     }
 
     void Insert(uint32_t at, std::initializer_list<RegexInstruction> code) {
-        if (Program_().size() + code.size() > kMaxProgram) return Fail(RegexOutOfMemory);
+        if (Program_().size() + code.size() > kMaxProgram)
+            return Fail(RegexOutOfMemory);
         Program_().insert(Program_().begin() + at, code);
     }
 
@@ -161,7 +171,8 @@ private:
     // atom a second time in place, its code is moved and relocated, which gives
     // the same program without compiling nested constructs repeatedly.
     void CompileRepeat(bool& empty) {
-        if (AtCloser()) return;  // no atom: the enclosing construct ends here
+        if (AtCloser())
+            return;  // no atom: the enclosing construct ends here
         const Mark start = Save();
         bool atomEmpty = false;
         CompileAtom(atomEmpty);
@@ -172,14 +183,16 @@ private:
         const char16_t q = Peek();
         const bool lazy = m_pos + 1 < m_src.size() && m_src[m_pos + 1] == u'?';
         m_pos += lazy ? 2 : 1;
-        if (atomEmpty && q != u'?') return Fail(RegexInvalidRepeator);
+        if (atomEmpty && q != u'?')
+            return Fail(RegexInvalidRepeator);
         const uint32_t x = start.code;
         const uint32_t xEnd = Here();
         const uint32_t atomSlots = m_regex.m_slotCount - start.slots;
         if (q == u'+') {
             // X, then the star template over a second copy of X whose groups keep
             // the first copy's numbers and whose slots are new.
-            const std::vector<RegexInstruction> copy(Program_().begin() + x, Program_().begin() + xEnd);
+            const std::vector<RegexInstruction> copy(Program_().begin() + x,
+                                                     Program_().begin() + xEnd);
             if (lazy) {
                 EmitLazyStar(copy, x, start.slots, atomSlots);
             } else {
@@ -193,20 +206,28 @@ private:
             // X*?  b: OpCall e, X, OpJump b, e:      X??  OpCall e, X, e:
             Insert(x, {{OpCall, 0}});
             Relocate(x + 1, Here(), 1, 0, 0);
-            if (q == u'*') Emit(OpJump, x);
+            if (q == u'*')
+                Emit(OpJump, x);
             Patch(x, Here());
             return;
         }
         // X* and X?: the progress slot is taken before the atom's own slots.
         const uint32_t m = start.slots;
         ++m_regex.m_slotCount;
-        Insert(x, {{OpPushSlot, m}, {OpSlotFromPos, m}, {OpSavePos, 0}, {OpCall, x + 7},
-                   {OpRestorePos, 0}, {OpPopSlot, m}, {OpJump, 0}});
-        if (Failed()) return;
+        Insert(x, {{OpPushSlot, m},
+                   {OpSlotFromPos, m},
+                   {OpSavePos, 0},
+                   {OpCall, x + 7},
+                   {OpRestorePos, 0},
+                   {OpPopSlot, m},
+                   {OpJump, 0}});
+        if (Failed())
+            return;
         Relocate(x + 7, Here(), 7, start.slots, 1);
         Emit(OpReturnIfNoProgress, m);
         Emit(OpSlotFromPos, m);
-        if (q == u'*') Emit(OpJump, x);
+        if (q == u'*')
+            Emit(OpJump, x);
         Patch(x + 6, Here());
     }
 
@@ -214,7 +235,8 @@ private:
     // compiled here, after `slotShift` more slots.
     void AppendCopy(const std::vector<RegexInstruction>& copy, uint32_t from, uint32_t slotBase,
                     uint32_t slotShift) {
-        if (Program_().size() + copy.size() > kMaxProgram) return Fail(RegexOutOfMemory);
+        if (Program_().size() + copy.size() > kMaxProgram)
+            return Fail(RegexOutOfMemory);
         const uint32_t at = Here();
         Program_().insert(Program_().end(), copy.begin(), copy.end());
         Relocate(at, Here(), static_cast<int64_t>(at) - from, slotBase, slotShift);
@@ -251,14 +273,20 @@ private:
     }
 
     void CompileAtom(bool& empty) {
-        if (AtCloser()) return;
+        if (AtCloser())
+            return;
         const char16_t c = m_src[m_pos];
         switch (c) {
-            case u'{': return CompileCapture(empty);
-            case u'(': return CompileGroup(empty);
-            case u'[': return CompileSet(empty);
-            case u'\\': return CompileEscape(empty);
-            case u'!': return CompileLookAhead(empty);
+            case u'{':
+                return CompileCapture(empty);
+            case u'(':
+                return CompileGroup(empty);
+            case u'[':
+                return CompileSet(empty);
+            case u'\\':
+                return CompileEscape(empty);
+            case u'!':
+                return CompileLookAhead(empty);
             case u'.':
                 ++m_pos;
                 Emit(OpAnyChar);
@@ -293,24 +321,29 @@ private:
     void CompileBody(bool& empty) {
         const uint32_t before = Here();
         CompileSequence(empty);
-        if (Here() == before) Emit(OpNop);
+        if (Here() == before)
+            Emit(OpNop);
     }
 
     void CompileGroup(bool& empty) {
-        if (!Enter()) return;
+        if (!Enter())
+            return;
         ++m_pos;
         const uint32_t call = Emit(OpCall);
         Emit(OpReturn);
         Patch(call, Here());
         CompileBody(empty);
         --m_depth;
-        if (Failed()) return;
-        if (Peek() != u')') return Fail(RegexParenExpected);
+        if (Failed())
+            return;
+        if (Peek() != u')')
+            return Fail(RegexParenExpected);
         ++m_pos;
     }
 
     void CompileCapture(bool& empty) {
-        if (!Enter()) return;
+        if (!Enter())
+            return;
         ++m_pos;
         const uint32_t g = m_regex.m_groupCount++;
         Emit(OpPushGroup, g);
@@ -321,14 +354,17 @@ private:
         Patch(call, Here());
         CompileBody(empty);
         --m_depth;
-        if (Failed()) return;
-        if (Peek() != u'}') return Fail(RegexBraceExpected);
+        if (Failed())
+            return;
+        if (Peek() != u'}')
+            return Fail(RegexBraceExpected);
         ++m_pos;
         Emit(OpGroupClose, g);
     }
 
     void CompileLookAhead(bool& empty) {
-        if (!Enter()) return;
+        if (!Enter())
+            return;
         ++m_pos;
         const uint32_t p = m_regex.m_slotCount++;
         const uint32_t d = m_regex.m_slotCount++;
@@ -358,19 +394,23 @@ private:
         const char16_t c = m_src[m_pos++];
         if (c >= u'0' && c <= u'9') {
             const uint32_t group = c - u'0';
-            if (group >= m_regex.m_groupCount) return Fail(RegexInvalidGroup);
+            if (group >= m_regex.m_groupCount)
+                return Fail(RegexInvalidGroup);
             Emit(OpBackRef, group);
             empty = false;
             return;
         }
         for (const char16_t* entry : kAbbreviations) {
-            if (entry[0] != c) continue;
+            if (entry[0] != c)
+                continue;
             std::u16string text(entry + 1);
             if (!m_regex.m_caseSensitive) {
-                for (auto& ch : text) ch = Lower(ch);
+                for (auto& ch : text)
+                    ch = Lower(ch);
             }
             RegexCompiler sub(m_regex, text, m_depth);
-            if (!sub.CompileEntry(empty)) m_regex.m_lastError = RegexUnexpectedSyntax;
+            if (!sub.CompileEntry(empty))
+                m_regex.m_lastError = RegexUnexpectedSyntax;
             return;
         }
         Emit(OpChar, c);
@@ -384,23 +424,30 @@ private:
             negated = true;
             ++m_pos;
         }
-        if (!AtEnd() && Peek() == u']') return Fail(RegexEmptyRange);
+        if (!AtEnd() && Peek() == u']')
+            return Fail(RegexEmptyRange);
         const uint32_t head = Emit(negated ? OpNotInSet : OpInSet);
         for (;;) {
-            if (AtEnd()) return Fail(RegexBracketExpected);
+            if (AtEnd())
+                return Fail(RegexBracketExpected);
             char16_t lo = m_src[m_pos++];
-            if (lo == u']') break;
+            if (lo == u']')
+                break;
             if (lo == u'\\') {
-                if (AtEnd()) return Fail(RegexBracketExpected);
+                if (AtEnd())
+                    return Fail(RegexBracketExpected);
                 lo = m_src[m_pos++];
-                if (lo == u't') lo = u'\t';
+                if (lo == u't')
+                    lo = u'\t';
             }
             char16_t hi = lo;
             if (Peek() == u'-' && !AtEnd()) {
                 ++m_pos;
-                if (AtEnd() || Peek() == u']') return Fail(RegexBracketExpected);
+                if (AtEnd() || Peek() == u']')
+                    return Fail(RegexBracketExpected);
                 hi = m_src[m_pos++];
-                if (hi < lo) return Fail(RegexInvalidRange);
+                if (hi < lo)
+                    return Fail(RegexInvalidRange);
             }
             Emit(OpNop, lo);
             Emit(OpNop, hi);
@@ -416,7 +463,8 @@ private:
 };
 
 RegexError Regex::Parse(const char16_t* pattern, bool caseSensitive) {
-    if (!pattern) return RegexInvalidInput;
+    if (!pattern)
+        return RegexInvalidInput;
     return Parse(std::u16string_view(pattern), caseSensitive);
 }
 
@@ -429,7 +477,8 @@ RegexError Regex::Parse(std::u16string_view pattern, bool caseSensitive) {
     std::u16string folded;
     if (!caseSensitive) {
         folded.assign(pattern);
-        for (auto& c : folded) c = Lower(c);
+        for (auto& c : folded)
+            c = Lower(c);
         pattern = folded;
     }
     try {
@@ -438,14 +487,15 @@ RegexError Regex::Parse(std::u16string_view pattern, bool caseSensitive) {
     } catch (...) {
         m_lastError = RegexOutOfMemory;
     }
-    if (m_lastError != RegexOk) m_program.clear();  // a partial program is never run
+    if (m_lastError != RegexOk)
+        m_program.clear();  // a partial program is never run
     return m_lastError;
 }
 
 const char* RegexErrorText(int32_t code) {
     static const char* const kTexts[] = {
-        "Worked OK",        "Out of memory", "Brace expected", "Paren expected",
-        "Bracket expected", "Unexpected syntax", "Empty range", "Invalid group",
+        "Worked OK",        "Out of memory",     "Brace expected", "Paren expected",
+        "Bracket expected", "Unexpected syntax", "Empty range",    "Invalid group",
         "Invalid range",    "Invalid repeator",  "Invalid input",
     };
     return code >= 0 && code <= 10 ? kTexts[code] : "Unknown error";

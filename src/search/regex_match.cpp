@@ -25,8 +25,10 @@ public:
         uint32_t pos = 0;
         uint64_t steps = 0;
         for (;;) {
-            if (++steps > Regex::kStepBudget || pc >= m_program.size()) return End(pos, false);
-            if (pc == 0) m_ctx.matchStart = pos;
+            if (++steps > Regex::kStepBudget || pc >= m_program.size())
+                return End(pos, false);
+            if (pc == 0)
+                m_ctx.matchStart = pos;
             const RegexInstruction ins = m_program[pc];
             const uint32_t op = ins.operand;
             bool fail = false;
@@ -80,20 +82,23 @@ public:
                     pc = op;
                     break;
                 case OpSavePos:
-                    if (!Push(pos)) return End(pos, false);
+                    if (!Push(pos))
+                        return End(pos, false);
                     break;
                 case OpRestorePos:
                     pos = Pop();
                     break;
                 case OpCall:
-                    if (!Push(pc)) return End(pos, false);
+                    if (!Push(pc))
+                        return End(pos, false);
                     pc = op;
                     break;
                 case OpReturn:
                     pc = Pop();
                     break;
                 case OpPushSlot:
-                    if (!Push(m_ctx.slotValues[op])) return End(pos, false);
+                    if (!Push(m_ctx.slotValues[op]))
+                        return End(pos, false);
                     break;
                 case OpPopSlot:
                     m_ctx.slotValues[op] = Pop();
@@ -120,7 +125,8 @@ public:
                     return End(pos, false);
                 case OpNextStart: {
                     const uint32_t start = m_ctx.matchStart;
-                    if (start >= size || start + 1 >= size) return End(pos, false);
+                    if (start >= size || start + 1 >= size)
+                        return End(pos, false);
                     pos = start + 1;
                     m_ctx.top = 0;
                     pc = 0;
@@ -140,7 +146,8 @@ public:
                 default:
                     return End(pos, false);
             }
-            if (fail) pc = Pop();
+            if (fail)
+                pc = Pop();
         }
     }
 
@@ -154,7 +161,8 @@ private:
         const uint32_t newTop = m_ctx.top + 1;
         if (newTop >= m_ctx.stack.size()) {
             const size_t grown = 2 * (size_t{newTop} + 1);
-            if (grown > kMaxStack) return false;
+            if (grown > kMaxStack)
+                return false;
             try {
                 m_ctx.stack.resize(grown);
             } catch (...) {
@@ -177,8 +185,10 @@ private:
         for (uint32_t i = 0; i < length; ++i) {
             const char16_t a = at(pos + i);
             const char16_t b = at(start + i);
-            if (a != b) return false;
-            if (a == u'\0') break;
+            if (a != b)
+                return false;
+            if (a == u'\0')
+                break;
         }
         pos += length;
         return true;
@@ -192,13 +202,15 @@ private:
 }  // namespace
 
 bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t* endOut) const {
-    if (!context || m_program.empty() || text.size() >= UINT32_MAX / 2) return false;
+    if (!context || m_program.empty() || text.size() >= UINT32_MAX / 2)
+        return false;
     RegexMatchContext& ctx = *context;
     std::u16string folded;
     if (!m_caseSensitive) {
         folded.assign(text);
         for (auto& c : folded) {
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+            if (c >= u'A' && c <= u'Z')
+                c = static_cast<char16_t>(c + 32);
         }
         text = folded;  // same length: positions map back one to one
     }
@@ -212,6 +224,7 @@ bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t
         return false;
     }
     const bool matched = Machine(m_program, text, ctx).Run();
-    if (endOut) *endOut = ctx.matchEnd;
+    if (endOut)
+        *endOut = ctx.matchEnd;
     return matched;
 }

@@ -16,7 +16,8 @@ CFlashPlayerDlg::CFlashPlayerDlg(QWidget* mainWindow)
 }
 
 int CFlashPlayerDlg::LoadMovie() {
-    if (!QFileInfo::exists(m_moviePath)) return 0;
+    if (!QFileInfo::exists(m_moviePath))
+        return 0;
     m_flash.SetMovie(m_moviePath);
     m_flash.Play();
     return 1;
@@ -28,7 +29,8 @@ int CFlashPlayerDlg::MoveTo(const QRect& r) {
 }
 
 void CFlashPlayerDlg::FitFlashControl() {
-    if (m_flash.Window()) m_flash.Window()->setGeometry(rect());  // all four margins are zero
+    if (m_flash.Window())
+        m_flash.Window()->setGeometry(rect());  // all four margins are zero
 }
 
 void CFlashPlayerDlg::resizeEvent(QResizeEvent* event) {

@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr size_t kMaxFieldBytes = 259;   // fields 1 to 6 had 260-byte buffers
-constexpr size_t kMaxLineBytes = 255;    // command lines had a 256-byte buffer
-constexpr size_t kMaxHostName = 79;      // the local host name had 80 bytes
+constexpr size_t kMaxFieldBytes = 259;  // fields 1 to 6 had 260-byte buffers
+constexpr size_t kMaxLineBytes = 255;   // command lines had a 256-byte buffer
+constexpr size_t kMaxHostName = 79;     // the local host name had 80 bytes
 
 // The header template is stored in GBK and sent as stored whatever the locale:
 // the display name is the four characters D3 D1 C7 E9 CC E1 CA BE.
@@ -36,7 +36,8 @@ Request SplitRequest(std::u16string_view text) {
     std::u16string_view rest = text;
     bool more = true;
     for (auto& field : r.fields) {
-        if (!more) break;
+        if (!more)
+            break;
         const size_t bar = rest.find(u'|');
         field.assign(rest.substr(0, bar));
         if (bar == std::u16string_view::npos) {
@@ -64,7 +65,8 @@ std::string DotStuff(const std::string& body) {
     out.reserve(body.size() + 8);
     bool lineStart = true;
     for (char c : body) {
-        if (lineStart && c == '.') out += '.';
+        if (lineStart && c == '.')
+            out += '.';
         out += c;
         lineStart = c == '\n';
     }
@@ -75,7 +77,8 @@ class Connection {
 public:
     explicit Connection(const MailOptions& o) : m_options(o) {}
     ~Connection() {
-        if (m_fd >= 0) close(m_fd);
+        if (m_fd >= 0)
+            close(m_fd);
     }
 
     bool Connect(const std::string& host) {
@@ -83,7 +86,8 @@ public:
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* list = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return false;
+        if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+            return false;
         sockaddr_in address{};
         for (addrinfo* a = list; a; a = a->ai_next) {
             address = *reinterpret_cast<sockaddr_in*>(a->ai_addr);  // the last one is used
@@ -91,12 +95,15 @@ public:
         freeaddrinfo(list);
         address.sin_port = htons(static_cast<uint16_t>(m_options.port));
         m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (m_fd < 0) return false;
+        if (m_fd < 0)
+            return false;
         if (connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            if (errno != EINPROGRESS || !Wait(POLLOUT, m_options.connectTimeoutMs)) return false;
+            if (errno != EINPROGRESS || !Wait(POLLOUT, m_options.connectTimeoutMs))
+                return false;
             int error = 0;
             socklen_t len = sizeof error;
-            if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return false;
+            if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0)
+                return false;
         }
         return true;
     }
@@ -113,7 +120,8 @@ public:
             if (n > 0) {
                 done += static_cast<size_t>(n);
             } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                if (!Wait(POLLOUT, m_options.readTimeoutMs)) return false;
+                if (!Wait(POLLOUT, m_options.readTimeoutMs))
+                    return false;
             } else {
                 return false;
             }
@@ -131,7 +139,8 @@ public:
         std::string last;
         for (int i = 0; i < expected; ++i) {
             last = ReadReply();
-            if (last.empty()) return {};
+            if (last.empty())
+                return {};
         }
         return last;
     }
@@ -146,14 +155,17 @@ private:
                 const std::string line = m_buffer.substr(0, eol + 2);
                 m_buffer.erase(0, eol + 2);
                 reply += line;
-                if (line.size() < 4 || line[3] != '-') return reply;
+                if (line.size() < 4 || line[3] != '-')
+                    return reply;
                 continue;
             }
-            if (m_buffer.size() > 65536 || !Wait(POLLIN, m_options.readTimeoutMs)) return {};
+            if (m_buffer.size() > 65536 || !Wait(POLLIN, m_options.readTimeoutMs))
+                return {};
             char chunk[256];
             const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
             if (n <= 0) {
-                if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+                if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                    continue;
                 return {};
             }
             m_buffer.append(chunk, static_cast<size_t>(n));
@@ -161,15 +173,19 @@ private:
     }
 
     bool Wait(short events, int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return false;
+            if (left.count() <= 0)
+                return false;
             pollfd p{m_fd, events, 0};
             const int r = poll(&p, 1, static_cast<int>(left.count()));
-            if (r > 0) return true;
-            if (r < 0 && errno != EINTR) return false;
+            if (r > 0)
+                return true;
+            if (r < 0 && errno != EINTR)
+                return false;
         }
     }
 
@@ -179,7 +195,9 @@ private:
     std::string m_buffer;
 };
 
-bool Begins(const std::string& reply, const char* code) { return reply.compare(0, 3, code) == 0; }
+bool Begins(const std::string& reply, const char* code) {
+    return reply.compare(0, 3, code) == 0;
+}
 
 bool HasLineBreak(const std::u16string& s) {
     return s.find_first_of(u"\r\n") != std::u16string::npos;
@@ -187,16 +205,20 @@ bool HasLineBreak(const std::u16string& s) {
 
 }  // namespace
 
-int SendMail(std::u16string_view request) { return SendMail(request, MailOptions{}); }
+int SendMail(std::u16string_view request) {
+    return SendMail(request, MailOptions{});
+}
 
 int SendMail(std::u16string_view requestText, const MailOptions& options) {
     const Request request = SplitRequest(requestText);
     std::array<std::string, 6> ansi;
     for (size_t i = 0; i < 6; ++i) {
         // A line break in a field would smuggle commands into the dialogue.
-        if (HasLineBreak(request.fields[i])) return 0;
+        if (HasLineBreak(request.fields[i]))
+            return 0;
         ansi[i] = platform::ToAnsi(request.fields[i]);
-        if (ansi[i].size() > kMaxFieldBytes) return 0;
+        if (ansi[i].size() > kMaxFieldBytes)
+            return 0;
     }
     const auto& [server, user, password, from, recipients, subject] = ansi;
     char hostName[kMaxHostName + 1] = {};
@@ -207,23 +229,30 @@ int SendMail(std::u16string_view requestText, const MailOptions& options) {
     std::vector<std::string> lines = {std::string("HELO ") + hostName + "\r\n", "AUTH LOGIN\r\n",
                                       user + "\r\n", password + "\r\n",
                                       "MAIL FROM:<" + from + ">\r\n"};
-    for (const auto& r : SplitRecipients(recipients)) lines.push_back("RCPT TO:<" + r + ">\r\n");
+    for (const auto& r : SplitRecipients(recipients))
+        lines.push_back("RCPT TO:<" + r + ">\r\n");
     for (const auto& line : lines) {
-        if (line.size() > kMaxLineBytes) return 0;
+        if (line.size() > kMaxLineBytes)
+            return 0;
     }
     const std::string header = std::string(kHeaderFrom) + from + ">\r\nTO:" + recipients +
                                "\r\nSubject:" + subject + "\r\nContent-Type:text/plain\r\n";
     const std::string body = DotStuff(platform::ToAnsi(request.fields[6]));
 
     Connection c(options);
-    if (!c.Connect(server)) return 0;
-    if (!Begins(c.ReadReplies(), "220")) return 0;
-    if (!c.Send(lines[0]) || !Begins(c.ReadReplies(), "250")) return 0;
+    if (!c.Connect(server))
+        return 0;
+    if (!Begins(c.ReadReplies(), "220"))
+        return 0;
+    if (!c.Send(lines[0]) || !Begins(c.ReadReplies(), "250"))
+        return 0;
     c.Send(lines[1]);
     c.Send(lines[2]);
     c.ReadReplies();  // not examined
-    if (!c.Send(lines[3]) || !Begins(c.ReadReplies(), "235")) return 0;
-    for (size_t i = 4; i < lines.size(); ++i) c.Send(lines[i]);
+    if (!c.Send(lines[3]) || !Begins(c.ReadReplies(), "235"))
+        return 0;
+    for (size_t i = 4; i < lines.size(); ++i)
+        c.Send(lines[i]);
     c.Send("DATA\r\n");
     c.ReadReplies();  // not examined
     c.SendRaw(header);

@@ -8,23 +8,32 @@
 
 namespace {
 
-char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+char16_t Fold(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
 
 const char16_t* RootName(RegistryRoot root) {
     switch (root) {
-        case RegistryRoot::CurrentUser: return u"HKEY_CURRENT_USER";
-        case RegistryRoot::ClassesRoot: return u"HKEY_CLASSES_ROOT";
-        case RegistryRoot::LocalMachine: return u"HKEY_LOCAL_MACHINE";
-        case RegistryRoot::Users: return u"HKEY_USERS";
-        case RegistryRoot::CurrentConfig: return u"HKEY_CURRENT_CONFIG";
-        case RegistryRoot::None: break;
+        case RegistryRoot::CurrentUser:
+            return u"HKEY_CURRENT_USER";
+        case RegistryRoot::ClassesRoot:
+            return u"HKEY_CLASSES_ROOT";
+        case RegistryRoot::LocalMachine:
+            return u"HKEY_LOCAL_MACHINE";
+        case RegistryRoot::Users:
+            return u"HKEY_USERS";
+        case RegistryRoot::CurrentConfig:
+            return u"HKEY_CURRENT_CONFIG";
+        case RegistryRoot::None:
+            break;
     }
     return nullptr;
 }
 
 bool EqualFolded(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
 }
 
 // `key` is `path` itself or one of its sub-keys.
@@ -36,7 +45,8 @@ bool IsSameOrBelow(std::u16string_view key, std::u16string_view path) {
 bool IsRootName(std::u16string_view name) {
     for (auto r : {RegistryRoot::CurrentUser, RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
                    RegistryRoot::Users, RegistryRoot::CurrentConfig}) {
-        if (EqualFolded(RootName(r), name)) return true;
+        if (EqualFolded(RootName(r), name))
+            return true;
     }
     return false;
 }
@@ -47,7 +57,8 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminate) {
         out.push_back(static_cast<uint8_t>(c & 0xFF));
         out.push_back(static_cast<uint8_t>(c >> 8));
     }
-    if (terminate) out.insert(out.end(), {0, 0});
+    if (terminate)
+        out.insert(out.end(), {0, 0});
     return out;
 }
 
@@ -55,14 +66,16 @@ std::u16string TextOf(const std::vector<uint8_t>& data) {
     std::u16string out;
     for (size_t i = 0; i + 1 < data.size(); i += 2) {
         const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        if (c == 0) break;
+        if (c == 0)
+            break;
         out.push_back(c);
     }
     return out;
 }
 
 std::u16string DecodeFile(std::string_view bytes) {
-    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xFE) {
         std::u16string out;
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
             out.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
@@ -70,13 +83,16 @@ std::u16string DecodeFile(std::string_view bytes) {
         }
         return out;
     }
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
     return platform::Utf8ToUtf16(bytes);
 }
 
-// A quoted string with \\ and \" escapes; `pos` is on the opening quote and ends after the closing one.
+// A quoted string with \\ and \" escapes; `pos` is on the opening quote and ends after the closing
+// one.
 bool ReadQuoted(std::u16string_view line, size_t& pos, std::u16string& out) {
-    if (pos >= line.size() || line[pos] != u'"') return false;
+    if (pos >= line.size() || line[pos] != u'"')
+        return false;
     out.clear();
     for (++pos; pos < line.size(); ++pos) {
         const char16_t c = line[pos];
@@ -96,16 +112,20 @@ bool ReadQuoted(std::u16string_view line, size_t& pos, std::u16string& out) {
 std::u16string Quote(std::u16string_view text) {
     std::u16string out = u"\"";
     for (char16_t c : text) {
-        if (c == u'\\' || c == u'"') out.push_back(u'\\');
+        if (c == u'\\' || c == u'"')
+            out.push_back(u'\\');
         out.push_back(c);
     }
     return out + u"\"";
 }
 
 int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
     return -1;
 }
 
@@ -114,16 +134,20 @@ bool ParseHexBytes(std::u16string_view text, std::vector<uint8_t>& out) {
     int pending = -1;
     for (char16_t c : text) {
         if (c == u',' || c == u' ' || c == u'\t') {
-            if (pending >= 0) out.push_back(static_cast<uint8_t>(pending));
+            if (pending >= 0)
+                out.push_back(static_cast<uint8_t>(pending));
             pending = -1;
             continue;
         }
         const int d = HexDigit(c);
-        if (d < 0) return false;
+        if (d < 0)
+            return false;
         pending = pending < 0 ? d : pending * 16 + d;
-        if (pending > 0xFF) return false;
+        if (pending > 0xFF)
+            return false;
     }
-    if (pending >= 0) out.push_back(static_cast<uint8_t>(pending));
+    if (pending >= 0)
+        out.push_back(static_cast<uint8_t>(pending));
     return true;
 }
 
@@ -132,7 +156,8 @@ bool ParseData(std::u16string_view text, RegistryValue& value) {
     if (!text.empty() && text[0] == u'"') {
         size_t pos = 0;
         std::u16string s;
-        if (!ReadQuoted(text, pos, s)) return false;
+        if (!ReadQuoted(text, pos, s))
+            return false;
         value = {REG_SZ, Utf16Bytes(s, true)};
         return true;
     }
@@ -140,11 +165,13 @@ bool ParseData(std::u16string_view text, RegistryValue& value) {
         uint32_t v = 0;
         for (char16_t c : text.substr(6)) {
             const int d = HexDigit(c);
-            if (d < 0) return false;
+            if (d < 0)
+                return false;
             v = v * 16 + static_cast<uint32_t>(d);
         }
-        value = {REG_DWORD, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                             static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)}};
+        value = {REG_DWORD,
+                 {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                  static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)}};
         return true;
     }
     uint32_t type = REG_BINARY;
@@ -153,11 +180,13 @@ bool ParseData(std::u16string_view text, RegistryValue& value) {
         rest = text.substr(4);
     } else if (text.substr(0, 4) == u"hex(") {
         const size_t close = text.find(u"):");
-        if (close == std::u16string_view::npos) return false;
+        if (close == std::u16string_view::npos)
+            return false;
         type = 0;
         for (char16_t c : text.substr(4, close - 4)) {
             const int d = HexDigit(c);
-            if (d < 0) return false;
+            if (d < 0)
+                return false;
             type = type * 16 + static_cast<uint32_t>(d);
         }
         rest = text.substr(close + 2);
@@ -169,11 +198,13 @@ bool ParseData(std::u16string_view text, RegistryValue& value) {
 }
 
 std::u16string FormatData(const RegistryValue& v) {
-    if (v.type == REG_SZ) return Quote(TextOf(v.data));
+    if (v.type == REG_SZ)
+        return Quote(TextOf(v.data));
     char buffer[16];
     if (v.type == REG_DWORD && v.data.size() == 4) {
         std::snprintf(buffer, sizeof buffer, "dword:%08x",
-                      v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24));
+                      v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                          (static_cast<uint32_t>(v.data[3]) << 24));
         return platform::Widen(buffer);
     }
     std::string out = v.type == REG_BINARY ? "hex:" : "hex(" + [&] {
@@ -215,8 +246,10 @@ RegistryStore& RegistryStore::Default() {
 
 std::u16string RegistryStore::KeyPath(RegistryRoot root, std::u16string_view subKey) {
     std::u16string path = RootName(root);
-    while (!subKey.empty() && subKey.back() == u'\\') subKey.remove_suffix(1);
-    if (!subKey.empty()) path += u"\\" + std::u16string(subKey);
+    while (!subKey.empty() && subKey.back() == u'\\')
+        subKey.remove_suffix(1);
+    if (!subKey.empty())
+        path += u"\\" + std::u16string(subKey);
     return path;
 }
 
@@ -233,7 +266,8 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
     std::u16string current;
     for (size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == u'\n') {
-            if (!current.empty() && current.back() == u'\r') current.pop_back();
+            if (!current.empty() && current.back() == u'\r')
+                current.pop_back();
             // A trailing backslash continues a hex value on the next line.
             if (!current.empty() && current.back() == u'\\' && i < text.size()) {
                 current.pop_back();
@@ -246,7 +280,8 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
         current.push_back(text[i]);
     }
     size_t first = 0;
-    while (first < lines.size() && lines[first].empty()) ++first;
+    while (first < lines.size() && lines[first].empty())
+        ++first;
     if (first == lines.size() ||
         (lines[first] != u"Windows Registry Editor Version 5.00" && lines[first] != u"REGEDIT4")) {
         return false;
@@ -254,15 +289,20 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
     Values* key = nullptr;
     for (size_t i = first + 1; i < lines.size(); ++i) {
         std::u16string_view line = lines[i];
-        while (!line.empty() && (line.front() == u' ' || line.front() == u'\t')) line.remove_prefix(1);
-        if (line.empty() || line[0] == u';') continue;
+        while (!line.empty() && (line.front() == u' ' || line.front() == u'\t'))
+            line.remove_prefix(1);
+        if (line.empty() || line[0] == u';')
+            continue;
         if (line[0] == u'[') {
             const size_t close = line.rfind(u']');
-            if (close == std::u16string_view::npos) return false;
+            if (close == std::u16string_view::npos)
+                return false;
             std::u16string path(line.substr(1, close - 1));
             const bool remove = !path.empty() && path[0] == u'-';
-            if (remove) path.erase(0, 1);
-            while (!path.empty() && path.back() == u'\\') path.pop_back();
+            if (remove)
+                path.erase(0, 1);
+            while (!path.empty() && path.back() == u'\\')
+                path.pop_back();
             if (!IsRootName(path.substr(0, path.find(u'\\')))) {
                 key = nullptr;  // not a key of the five roots: its values are skipped
                 continue;
@@ -278,7 +318,8 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
             key = &into[path];
             continue;
         }
-        if (!key) continue;
+        if (!key)
+            continue;
         std::u16string name;
         size_t pos = 0;
         if (line[0] == u'@') {
@@ -286,14 +327,16 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
         } else if (!ReadQuoted(line, pos, name)) {
             return false;
         }
-        if (pos >= line.size() || line[pos] != u'=') return false;
+        if (pos >= line.size() || line[pos] != u'=')
+            return false;
         const std::u16string_view data = line.substr(pos + 1);
         if (data == u"-") {
             key->erase(name);
             continue;
         }
         RegistryValue value;
-        if (!ParseData(data, value)) return false;
+        if (!ParseData(data, value))
+            return false;
         (*key)[name] = std::move(value);
     }
     return true;
@@ -301,13 +344,15 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
 
 void RegistryStore::Refresh() {
     const platform::FileStamp stamp = platform::StampOf(m_path);
-    if (stamp == m_loaded) return;
+    if (stamp == m_loaded)
+        return;
     m_loaded = stamp;
     m_keys.clear();
     std::string bytes;
     if (platform::ReadFileBytes(m_path, bytes)) {
         Keys keys;
-        if (Parse(bytes, keys)) m_keys = std::move(keys);
+        if (Parse(bytes, keys))
+            m_keys = std::move(keys);
     }
 }
 
@@ -316,7 +361,8 @@ std::string RegistryStore::Export() const {
     for (const auto& [path, values] : m_keys) {
         text += u"[" + path + u"]\r\n";
         for (const auto& [name, value] : values) {
-            text += (name.empty() ? std::u16string(u"@") : Quote(name)) + u"=" + FormatData(value) + u"\r\n";
+            text += (name.empty() ? std::u16string(u"@") : Quote(name)) + u"=" + FormatData(value) +
+                    u"\r\n";
         }
         text += u"\r\n";
     }
@@ -329,31 +375,38 @@ std::string RegistryStore::Export() const {
 }
 
 bool RegistryStore::Save() {
-    if (!platform::WriteFileAtomically(m_path, Export())) return false;
+    if (!platform::WriteFileAtomically(m_path, Export()))
+        return false;
     m_loaded = platform::StampOf(m_path);
     return true;
 }
 
 bool RegistryStore::KeyExists(RegistryRoot root, std::u16string_view subKey) {
-    if (root == RegistryRoot::None) return false;
+    if (root == RegistryRoot::None)
+        return false;
     Refresh();
-    while (!subKey.empty() && subKey.back() == u'\\') subKey.remove_suffix(1);
+    while (!subKey.empty() && subKey.back() == u'\\')
+        subKey.remove_suffix(1);
     return subKey.empty() || m_keys.count(KeyPath(root, subKey)) > 0;
 }
 
 std::optional<RegistryValue> RegistryStore::GetValue(RegistryRoot root, std::u16string_view subKey,
                                                      std::u16string_view name) {
-    if (!KeyExists(root, subKey)) return std::nullopt;
+    if (!KeyExists(root, subKey))
+        return std::nullopt;
     const auto key = m_keys.find(KeyPath(root, subKey));
-    if (key == m_keys.end()) return std::nullopt;
+    if (key == m_keys.end())
+        return std::nullopt;
     const auto value = key->second.find(std::u16string(name));
-    if (value == key->second.end()) return std::nullopt;
+    if (value == key->second.end())
+        return std::nullopt;
     return value->second;
 }
 
-bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey, std::u16string_view name,
-                             RegistryValue value) {
-    if (!KeyExists(root, subKey)) return false;
+bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey,
+                             std::u16string_view name, RegistryValue value) {
+    if (!KeyExists(root, subKey))
+        return false;
     m_keys[KeyPath(root, subKey)][std::u16string(name)] = std::move(value);
     return Save();
 }
@@ -361,7 +414,8 @@ bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey, std:
 bool RegistryStore::Import(std::string_view fileBytes) {
     Refresh();
     Keys merged = m_keys;
-    if (!Parse(fileBytes, merged)) return false;
+    if (!Parse(fileBytes, merged))
+        return false;
     m_keys = std::move(merged);
     return Save();
 }
@@ -371,20 +425,24 @@ RegistryKey::RegistryKey(RegistryRoot root, std::u16string_view subKey, Registry
 
 std::u16string RegistryKey::ReadString(std::u16string_view valueName,
                                        std::optional<std::u16string_view> subKey) {
-    if (subKey) m_subKey.assign(*subKey);
+    if (subKey)
+        m_subKey.assign(*subKey);
     const auto value = m_store.GetValue(m_root, m_subKey, valueName);
     // The value is read into 1024 bytes; one that does not fit is not read at all.
-    if (!value || value->data.size() > 1024) return {};
+    if (!value || value->data.size() > 1024)
+        return {};
     return TextOf(value->data);
 }
 
 void RegistryKey::WriteString(std::u16string_view valueName, std::u16string_view data,
                               std::optional<std::u16string_view> subKey) {
-    if (subKey) m_subKey.assign(*subKey);
+    if (subKey)
+        m_subKey.assign(*subKey);
     const std::string ansiData = platform::ToAnsi(data);
     const std::string ansiName = platform::ToAnsi(valueName);
     // Both went through 1024-byte buffers with their terminating zero.
-    if (ansiData.size() > 1023 || ansiName.size() > 1023) return;
+    if (ansiData.size() > 1023 || ansiName.size() > 1023)
+        return;
     // The value is stored the way the ANSI call stores it: converted back from the
     // locale charset, without a terminating zero.
     m_store.SetValue(m_root, m_subKey, platform::FromAnsi(ansiName),

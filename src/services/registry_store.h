@@ -14,7 +14,14 @@
 #include "platform/file_io.h"
 #include "services/registry_root.h"
 
-enum RegistryValueType : uint32_t { REG_NONE = 0, REG_SZ = 1, REG_EXPAND_SZ = 2, REG_BINARY = 3, REG_DWORD = 4, REG_MULTI_SZ = 7 };
+enum RegistryValueType : uint32_t {
+    REG_NONE = 0,
+    REG_SZ = 1,
+    REG_EXPAND_SZ = 2,
+    REG_BINARY = 3,
+    REG_DWORD = 4,
+    REG_MULTI_SZ = 7
+};
 
 struct RegistryValue {
     uint32_t type = REG_SZ;
@@ -68,7 +75,8 @@ private:
 // locale-charset text for a written name or data.
 class RegistryKey {
 public:
-    RegistryKey(RegistryRoot root, std::u16string_view subKey, RegistryStore& store = RegistryStore::Default());
+    RegistryKey(RegistryRoot root, std::u16string_view subKey,
+                RegistryStore& store = RegistryStore::Default());
 
     // The value as text up to its first zero unit; empty when the key or the value
     // is missing, or the value does not fit the 1024-byte buffer.

@@ -26,7 +26,8 @@ CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
     auto* label = new QLabel("Encoding:", this);
     label->setGeometry(DialogUnits(27, 216, 32, 8));
     label->adjustSize();  // the template's width is too narrow for this platform's font
-    label->move(m_encoding->x() - label->width() - 6, m_encoding->y() + (m_encoding->height() - label->height()) / 2);
+    label->move(m_encoding->x() - label->width() - 6,
+                m_encoding->y() + (m_encoding->height() - label->height()) / 2);
     m_edit->installEventFilter(this);
     m_encoding->installEventFilter(this);
     m_save->installEventFilter(this);
@@ -34,11 +35,14 @@ CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
     SetText({});
 }
 
-void CTextFileDlg::SetText(const QString& text) { m_edit->setPlainText(text.isEmpty() ? "Welcome!" : text); }
+void CTextFileDlg::SetText(const QString& text) {
+    m_edit->setPlainText(text.isEmpty() ? "Welcome!" : text);
+}
 
 QByteArray CTextFileDlg::Encode(const QString& text, int encoding) {
     switch (encoding) {
-        case 0: return QByteArray::fromStdString(platform::ToAnsi(text.toStdU16String()));
+        case 0:
+            return QByteArray::fromStdString(platform::ToAnsi(text.toStdU16String()));
         case 1: {
             QByteArray bytes("\xFF\xFE", 2);
             for (QChar c : text) {
@@ -47,7 +51,8 @@ QByteArray CTextFileDlg::Encode(const QString& text, int encoding) {
             }
             return bytes;
         }
-        default: return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+        default:
+            return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
     }
 }
 
@@ -56,12 +61,16 @@ bool CTextFileDlg::WriteFile(int encoding) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("txt");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return true;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return true;
     const QString path = dialog.selectedFiles().first();
     QFile file(path);
     const QByteArray bytes = Encode(Text(), encoding);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        platform::MessageBox(this, (u"无法写入文件 " + path.toStdU16String() + u"：" + file.errorString().toStdU16String()),
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        platform::MessageBox(this,
+                             (u"无法写入文件 " + path.toStdU16String() + u"：" +
+                              file.errorString().toStdU16String()),
                              std::nullopt, platform::MB_ICONWARNING);
         return false;
     }
@@ -70,20 +79,23 @@ bool CTextFileDlg::WriteFile(int encoding) {
 
 void CTextFileDlg::OnSave() {
     const int index = m_encoding->currentIndex();
-    if (index >= 0 && index <= 2 && !WriteFile(index)) return;
+    if (index >= 0 && index <= 2 && !WriteFile(index))
+        return;
     QDialog::accept();
 }
 
 bool CTextFileDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+            return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void CTextFileDlg::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+        return;
     QDialog::keyPressEvent(event);
 }

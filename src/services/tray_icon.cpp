@@ -19,21 +19,28 @@ void TrayIcon::SetShown(bool shown) {
 QMenu* TrayIcon::BuildMenu() {
     m_menu.clear();
     if (m_window->isVisible() && !m_window->isMinimized()) {
-        m_menu.addAction(QString::fromStdU16String(u"隐藏主窗口"), this, [this] { OnCommand(ID_TRAY_HIDE); });
+        m_menu.addAction(QString::fromStdU16String(u"隐藏主窗口"), this,
+                         [this] { OnCommand(ID_TRAY_HIDE); });
     } else {
-        m_menu.addAction(QString::fromStdU16String(u"显示主窗口"), this, [this] { OnCommand(ID_TRAY_SHOW); });
+        m_menu.addAction(QString::fromStdU16String(u"显示主窗口"), this,
+                         [this] { OnCommand(ID_TRAY_SHOW); });
     }
     m_menu.addAction(QString::fromStdU16String(u"退出"), this, [this] { OnCommand(ID_TRAY_EXIT); });
     return &m_menu;
 }
 
 void TrayIcon::OnCommand(int id) {
-    if (id == ID_TRAY_SHOW) m_window->ShowWindow(ShowCommand::Restore);
-    if (id == ID_TRAY_HIDE) m_window->ShowWindow(ShowCommand::Hide);
-    if (id == ID_TRAY_EXIT) m_window->OnCancel();
+    if (id == ID_TRAY_SHOW)
+        m_window->ShowWindow(ShowCommand::Restore);
+    if (id == ID_TRAY_HIDE)
+        m_window->ShowWindow(ShowCommand::Hide);
+    if (id == ID_TRAY_EXIT)
+        m_window->OnCancel();
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) m_window->ShowWindow(ShowCommand::Restore);
-    if (reason == QSystemTrayIcon::Context) BuildMenu();
+    if (reason == QSystemTrayIcon::DoubleClick)
+        m_window->ShowWindow(ShowCommand::Restore);
+    if (reason == QSystemTrayIcon::Context)
+        BuildMenu();
 }

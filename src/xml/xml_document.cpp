@@ -14,8 +14,8 @@ namespace {
 // Documents come from packages and movies: never let them reach the network or
 // other files through external entities or DTDs. Internal entities are expanded,
 // under libxml2's own guard against exponential expansion.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR |
-                              XML_PARSE_NOWARNING;
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 xmlParserInputPtr NoExternalEntities(const char*, const char*, xmlParserCtxtPtr) {
     return nullptr;
@@ -55,11 +55,13 @@ XmlDocument::XmlDocument() {
 }
 
 XmlDocument::~XmlDocument() {
-    if (m_dom) xmlFreeDoc(m_dom);
+    if (m_dom)
+        xmlFreeDoc(m_dom);
 }
 
 void XmlDocument::Reset(_xmlDoc* doc) {
-    if (m_dom) xmlFreeDoc(m_dom);
+    if (m_dom)
+        xmlFreeDoc(m_dom);
     m_dom = doc ? doc : xmlNewDoc(BAD_CAST "1.0");
     m_parent = reinterpret_cast<xmlNode*>(m_dom);
     m_current = nullptr;
@@ -70,7 +72,8 @@ bool XmlDocument::LoadFile(std::u16string_view path) {
     if (FILE* f = std::fopen(platform::NativePath(path).c_str(), "rb")) {
         char buffer[65536];
         size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.append(buffer, n);
         std::fclose(f);
     } else {
         Reset(nullptr);
@@ -101,8 +104,8 @@ bool XmlDocument::LoadText(std::u16string_view text) {
         Reset(nullptr);
         return false;
     }
-    xmlDoc* doc = xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
-                                kParseOptions);
+    xmlDoc* doc =
+        xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", kParseOptions);
     Reset(doc);
     return doc != nullptr;
 }
@@ -110,7 +113,8 @@ bool XmlDocument::LoadText(std::u16string_view text) {
 bool XmlDocument::FindElement(std::u16string_view name) {
     xmlNode* node = m_current ? m_current->next : (m_parent ? m_parent->children : nullptr);
     for (; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE) continue;
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
         if (name.empty() || NameEquals(node, name)) {
             m_current = node;
             m_parent = node->parent;
@@ -121,23 +125,27 @@ bool XmlDocument::FindElement(std::u16string_view name) {
 }
 
 bool XmlDocument::EnterElement() {
-    if (!m_current) return false;
+    if (!m_current)
+        return false;
     m_parent = m_current;
     m_current = nullptr;
     return true;
 }
 
 std::u16string XmlDocument::GetAttribute(std::u16string_view name) const {
-    if (!m_current || m_current->type != XML_ELEMENT_NODE) return {};
+    if (!m_current || m_current->type != XML_ELEMENT_NODE)
+        return {};
     const std::string utf8 = platform::Utf16ToUtf8(name);
     return TakeXmlString(xmlGetNoNsProp(m_current, BAD_CAST utf8.c_str()));
 }
 
 std::u16string XmlDocument::GetText() const {
-    if (!m_current) return {};
+    if (!m_current)
+        return {};
     switch (m_current->type) {
         case XML_ELEMENT_NODE:
-            if (!m_current->children) return {};
+            if (!m_current->children)
+                return {};
             return TakeXmlString(xmlNodeGetContent(m_current));
         case XML_TEXT_NODE:
         case XML_CDATA_SECTION_NODE:

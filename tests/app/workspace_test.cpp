@@ -41,7 +41,7 @@ TEST(Workspace, IsAPrivateGuidFolderUnderTheTemporaryFolder) {
     EXPECT_TRUE(std::regex_match(
         ws, std::regex(tmp.path() +
                        "/\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}")));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(ws.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_FALSE(g_exePath.empty());

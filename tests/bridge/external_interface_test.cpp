@@ -21,22 +21,25 @@ TEST(InvokeRequest, NeedsInvokeAndArguments) {
 
 TEST(InvokeRequest, CursorSearchesForwardAndStaysOnFailure) {
     InvokeRequest r;
-    ASSERT_TRUE(r.Decode(u"<invoke name=\"x\" returntype=\"xml\"><arguments><number>1</number>"
-                         u"<true/><string>s</string><null/><number>2</number></arguments></invoke>"));
+    ASSERT_TRUE(
+        r.Decode(u"<invoke name=\"x\" returntype=\"xml\"><arguments><number>1</number>"
+                 u"<true/><string>s</string><null/><number>2</number></arguments></invoke>"));
     // A string-then-numbers reader gets the string and only the number after it.
     EXPECT_EQ(r.NextString(), u"s");
     EXPECT_EQ(r.NextNumber(), u"2");
     EXPECT_EQ(r.NextNumber(), std::nullopt);
     EXPECT_EQ(r.NextString(), std::nullopt);
     InvokeRequest n;
-    ASSERT_TRUE(n.Decode(u"<invoke name=\"x\"><arguments><number>1</number><string>a</string>"
-                         u"<number>2</number></arguments></invoke>"));
+    ASSERT_TRUE(
+        n.Decode(u"<invoke name=\"x\"><arguments><number>1</number><string>a</string>"
+                 u"<number>2</number></arguments></invoke>"));
     EXPECT_EQ(n.NextNumber(), u"1");
-    EXPECT_EQ(n.NextNumber(), u"2");  // skips the string
+    EXPECT_EQ(n.NextNumber(), u"2");          // skips the string
     EXPECT_EQ(n.NextString(), std::nullopt);  // searches only forward
     InvokeRequest e;
-    ASSERT_TRUE(e.Decode(u"<invoke name=\"x\"><arguments><string/><String>X</String></arguments></invoke>"));
-    EXPECT_EQ(e.NextString(), u"");  // an empty string argument is still an argument
+    ASSERT_TRUE(e.Decode(
+        u"<invoke name=\"x\"><arguments><string/><String>X</String></arguments></invoke>"));
+    EXPECT_EQ(e.NextString(), u"");           // an empty string argument is still an argument
     EXPECT_EQ(e.NextString(), std::nullopt);  // names are case-sensitive
 }
 
@@ -56,10 +59,12 @@ TEST(InvokeCalls, ExactTextsAndSpacing) {
               u"<invoke name=\"cisonline\" > <arguments><string>1</string></arguments></invoke>");
     EXPECT_EQ(InvokeWithString(u"hdgetreg", u"<&>"),
               u"<invoke name=\"hdgetreg\" > <arguments><string><&></string></arguments></invoke>");
-    EXPECT_EQ(ProgressCall(1.0),
-              u"<invoke name=\"wmanum\" >  <arguments><string>1.000000</string></arguments></invoke>");
-    EXPECT_EQ(ProgressCall(42.1234567), u"<invoke name=\"wmanum\" >  <arguments><string>42.123457"
-                                        u"</string></arguments></invoke>");
+    EXPECT_EQ(
+        ProgressCall(1.0),
+        u"<invoke name=\"wmanum\" >  <arguments><string>1.000000</string></arguments></invoke>");
+    EXPECT_EQ(ProgressCall(42.1234567),
+              u"<invoke name=\"wmanum\" >  <arguments><string>42.123457"
+              u"</string></arguments></invoke>");
 }
 
 TEST(PipeSplit, FirstFieldAndRest) {

@@ -42,12 +42,14 @@ TEST_F(FsCommands, ReadRegAnswersHdgetregAlways) {
     host.registryValue = u"v<&>";
     EXPECT_EQ(Run(u"readreg", u"HKEY_CURRENT_USER|Software\\X|Name|with|bars"),
               (Calls{"ReadReg(1,Software\\X,Name|with|bars)",
-                     "Call(<invoke name=\"hdgetreg\" > <arguments><string>v<&></string></arguments></invoke>)"}));
+                     "Call(<invoke name=\"hdgetreg\" > "
+                     "<arguments><string>v<&></string></arguments></invoke>)"}));
     // Two fields read the default value.
     EXPECT_EQ(Run(u"readreg", u"HKEY_LOCAL_MACHINE|Software")[0], "ReadReg(3,Software,)");
     // A lower-case root maps to no root: an empty answer.
-    EXPECT_EQ(Run(u"readreg", u"hkey_current_user|Software|x")[1],
-              "Call(<invoke name=\"hdgetreg\" > <arguments><string></string></arguments></invoke>)");
+    EXPECT_EQ(
+        Run(u"readreg", u"hkey_current_user|Software|x")[1],
+        "Call(<invoke name=\"hdgetreg\" > <arguments><string></string></arguments></invoke>)");
     EXPECT_EQ(Run(u"readreg", u"HKEY_USERS")[0], "ReadReg(4,,)");
     EXPECT_EQ(Run(u"readreg", u"HKEY_CURRENT_CONFIG|a|b")[0], "ReadReg(5,a,b)");
     EXPECT_EQ(Run(u"readreg", u"HKEY_CLASSES_ROOT|a|b")[0], "ReadReg(2,a,b)");
@@ -109,10 +111,12 @@ TEST_F(FsCommands, StartShowsTheWindowOnceReady) {
     EXPECT_EQ(Run(u"start"), (Calls{"ApplyWindowConfig", "DestroyLoadingWindow"}));
     host.state.m_companionReady = 1;
     host.state.m_otherMagazine = 1;
-    EXPECT_EQ(Run(u"START"),
-              (Calls{"CompanionQuery(subscribe)",
-                     "Call(<invoke name=\"vellbook\" > <arguments><string>R</string></arguments></invoke>)",
-                     "ShowWindow(restore)"}));
+    EXPECT_EQ(
+        Run(u"START"),
+        (Calls{
+            "CompanionQuery(subscribe)",
+            "Call(<invoke name=\"vellbook\" > <arguments><string>R</string></arguments></invoke>)",
+            "ShowWindow(restore)"}));
     EXPECT_EQ(host.state.m_otherMagazine, 0);
 }
 
@@ -130,7 +134,9 @@ TEST_F(FsCommands, SubscribeWithoutTheCompanionOffersTheDownload) {
     EXPECT_EQ(Run(u"subscribe", u"x"), (Calls{}));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
-              u"您未安装 VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL娱乐空间或Vell杂志订阅器");
+              u"您未安装 "
+              u"VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL娱乐空间或Vell"
+              u"杂志订阅器");
     EXPECT_EQ(boxes.boxes[0].caption, u"订阅提示");
     EXPECT_EQ(boxes.boxes[0].style, 0x24u);
     boxes.answers = {platform::IDYES};
@@ -142,7 +148,8 @@ TEST_F(FsCommands, SubscribeWithoutTheCompanionOffersTheDownload) {
 }
 
 TEST_F(FsCommands, MailAndOnline) {
-    EXPECT_EQ(Run(u"sendmails", u"s|u|p|f|t|subj|body|x"), (Calls{"SendMail(s|u|p|f|t|subj|body|x)"}));
-    EXPECT_EQ(Run(u"isonline"),
-              (Calls{"Call(<invoke name=\"cisonline\" > <arguments><string>1</string></arguments></invoke>)"}));
+    EXPECT_EQ(Run(u"sendmails", u"s|u|p|f|t|subj|body|x"),
+              (Calls{"SendMail(s|u|p|f|t|subj|body|x)"}));
+    EXPECT_EQ(Run(u"isonline"), (Calls{"Call(<invoke name=\"cisonline\" > "
+                                       "<arguments><string>1</string></arguments></invoke>)"}));
 }

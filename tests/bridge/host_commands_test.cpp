@@ -12,8 +12,12 @@ std::u16string Invoke(const std::u16string& name, const std::u16string& args = u
     return u"<invoke name=\"" + name + u"\" returntype=\"xml\"><arguments>" + args +
            u"</arguments></invoke>";
 }
-std::u16string Str(const std::u16string& s) { return u"<string>" + s + u"</string>"; }
-std::u16string Num(const std::u16string& s) { return u"<number>" + s + u"</number>"; }
+std::u16string Str(const std::u16string& s) {
+    return u"<string>" + s + u"</string>";
+}
+std::u16string Num(const std::u16string& s) {
+    return u"<number>" + s + u"</number>";
+}
 
 class HostCommands : public ::testing::Test {
 protected:
@@ -47,7 +51,8 @@ TEST_F(HostCommands, WindowStates) {
     EXPECT_EQ(Run(Invoke(u"brivol_restore")), (Calls{"ShowWindow(restore)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_hidewindow")), (Calls{"Tray(add)", "ShowWindow(hide)"}));
     EXPECT_EQ(host.state.m_trayShown, 1);
-    EXPECT_EQ(Run(Invoke(u"brivol_hidewindow")), (Calls{"ShowWindow(hide)"}));  // the second only hides
+    EXPECT_EQ(Run(Invoke(u"brivol_hidewindow")),
+              (Calls{"ShowWindow(hide)"}));  // the second only hides
 }
 
 TEST_F(HostCommands, TrayFlag) {
@@ -101,7 +106,8 @@ TEST_F(HostCommands, FileAndFolderTests) {
     const std::u16string folder = dir.u16(), file = test::U16(dir / "f.txt");
     EXPECT_EQ(Run(Invoke(u"brivol_fileexists", Str(folder))), (Calls{"Return(<true/>)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_fileexists", Str(file))), (Calls{"Return(<true/>)"}));
-    EXPECT_EQ(Run(Invoke(u"brivol_fileexists", Str(folder + u"/none"))), (Calls{"Return(<false/>)"}));
+    EXPECT_EQ(Run(Invoke(u"brivol_fileexists", Str(folder + u"/none"))),
+              (Calls{"Return(<false/>)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_folderexists", Str(file))), (Calls{"Return(<false/>)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_folderexists", Str(folder))), (Calls{"Return(<true/>)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_fileexists")), (Calls{}));
@@ -124,19 +130,27 @@ TEST_F(HostCommands, Dialogs) {
 }
 
 TEST_F(HostCommands, SecondaryWindows) {
-    const auto open = [&](const std::u16string& name, const std::u16string& create, const std::u16string& id) {
+    const auto open = [&](const std::u16string& name, const std::u16string& create,
+                          const std::u16string& id) {
         return Run(Invoke(name, Str(u"p.swf") + Num(create) + Num(u"300") + Num(u"200") + Num(id)));
     };
-    EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"7"), (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>0</number>)"}));
-    EXPECT_EQ(open(u"brivol_openiewindow", u"1", u"0"), (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>1</number>)"}));
-    EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"0"), (Calls{"ReuseWindow(0,300,200,p.swf)", "Return(<number>0</number>)"}));
+    EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"7"),
+              (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>0</number>)"}));
+    EXPECT_EQ(open(u"brivol_openiewindow", u"1", u"0"),
+              (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>1</number>)"}));
+    EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"0"),
+              (Calls{"ReuseWindow(0,300,200,p.swf)", "Return(<number>0</number>)"}));
     EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"2"), (Calls{"Return(<false/>)"}));
     EXPECT_EQ(open(u"brivol_openflashwindow", u"0", u"-1"), (Calls{"Return(<false/>)"}));
     EXPECT_EQ(Run(Invoke(u"brivol_clearallwindow")), (Calls{"ClearWindows"}));
-    EXPECT_EQ(open(u"brivol_openflashwindow", u"1", u"0"), (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>0</number>)"}));
+    EXPECT_EQ(open(u"brivol_openflashwindow", u"1", u"0"),
+              (Calls{"CreateWindow(300,200,p.swf)", "Return(<number>0</number>)"}));
     // Without a string every number counts: four numbers are one short.
-    EXPECT_EQ(Run(Invoke(u"brivol_openflashwindow", Num(u"1") + Num(u"3") + Num(u"2") + Num(u"0"))), (Calls{}));
-    EXPECT_EQ(Run(Invoke(u"brivol_openflashwindow", Str(u"a") + Num(u"1") + Num(u"3") + Num(u"2") + Num(u"0") + Num(u"9"))), (Calls{}));
+    EXPECT_EQ(Run(Invoke(u"brivol_openflashwindow", Num(u"1") + Num(u"3") + Num(u"2") + Num(u"0"))),
+              (Calls{}));
+    EXPECT_EQ(Run(Invoke(u"brivol_openflashwindow",
+                         Str(u"a") + Num(u"1") + Num(u"3") + Num(u"2") + Num(u"0") + Num(u"9"))),
+              (Calls{}));
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[1].text, u"参数不对齐");
     host.createFails = true;
@@ -147,7 +161,9 @@ TEST_F(HostCommands, ExtractFileCopiesRealFilesAndOverwrites) {
     test::TempDir dir;
     test::WriteFile(dir / "src.txt", "new");
     test::WriteFile(dir / "dst.txt", "old old");
-    EXPECT_EQ(Run(Invoke(u"brivol_extractfile", Str(test::U16(dir / "src.txt")) + Str(test::U16(dir / "dst.txt")))), (Calls{}));
+    EXPECT_EQ(Run(Invoke(u"brivol_extractfile",
+                         Str(test::U16(dir / "src.txt")) + Str(test::U16(dir / "dst.txt")))),
+              (Calls{}));
     EXPECT_EQ(test::ReadFile(dir / "dst.txt"), "new");
     EXPECT_TRUE(boxes.boxes.empty());
     Run(Invoke(u"brivol_extractfile", Str(test::U16(dir / "none")) + Str(test::U16(dir / "x"))));

@@ -21,12 +21,17 @@ public:
     PlayerState& State() override { return state; }
     const void* Owner() const override { return this; }
 
-    void ShowPlayerWindow(bool full) override { Log(full ? "ShowPlayerWindow(full)" : "ShowPlayerWindow(windowed)"); }
-    void ShowWindow(ShowCommand c) override {
-        Log(c == ShowCommand::Hide ? "ShowWindow(hide)"
-            : c == ShowCommand::ShowMinimized ? "ShowWindow(minimized)" : "ShowWindow(restore)");
+    void ShowPlayerWindow(bool full) override {
+        Log(full ? "ShowPlayerWindow(full)" : "ShowPlayerWindow(windowed)");
     }
-    void MoveWindow(int x, int y, int w, int h) override { Log("MoveWindow(" + N(x) + "," + N(y) + "," + N(w) + "," + N(h) + ")"); }
+    void ShowWindow(ShowCommand c) override {
+        Log(c == ShowCommand::Hide            ? "ShowWindow(hide)"
+            : c == ShowCommand::ShowMinimized ? "ShowWindow(minimized)"
+                                              : "ShowWindow(restore)");
+    }
+    void MoveWindow(int x, int y, int w, int h) override {
+        Log("MoveWindow(" + N(x) + "," + N(y) + "," + N(w) + "," + N(h) + ")");
+    }
     void RepaintNow() override { Log("Repaint(" + S(state.m_title) + ")"); }
     void SetWindowAlpha(int a) override { Log("Alpha(" + N(a) + ")"); }
     void UpdateTrayIcon(bool add) override { Log(add ? "Tray(add)" : "Tray(delete)"); }
@@ -43,16 +48,20 @@ public:
         Log("OpenFileDialog(" + S(f) + ")");
         return openFileAnswer;
     }
-    std::optional<std::u16string> RunFolderDialog(const std::u16string& t, const std::u16string& i) override {
+    std::optional<std::u16string> RunFolderDialog(const std::u16string& t,
+                                                  const std::u16string& i) override {
         Log("FolderDialog(" + S(t) + "," + S(i) + ")");
         return folderAnswer;
     }
-    void RunSaveTextDialog(const std::u16string& t) override { Log("SaveTextDialog(" + S(t) + ")"); }
+    void RunSaveTextDialog(const std::u16string& t) override {
+        Log("SaveTextDialog(" + S(t) + ")");
+    }
     void RunFileSearchDialog() override { Log("FileSearchDialog"); }
     int SecondaryWindowCount() const override { return secondaryCount; }
     std::optional<int> CreateSecondaryWindow(int w, int h, const std::u16string& p) override {
         Log("CreateWindow(" + N(w) + "," + N(h) + "," + S(p) + ")");
-        if (createFails) return std::nullopt;
+        if (createFails)
+            return std::nullopt;
         return secondaryCount++;
     }
     void ReuseSecondaryWindow(int id, int w, int h, const std::u16string& p) override {
@@ -62,7 +71,8 @@ public:
         Log("ClearWindows");
         secondaryCount = 0;
     }
-    void CompanionCommand(const std::u16string& a, const std::u16string& b, const std::u16string& c) override {
+    void CompanionCommand(const std::u16string& a, const std::u16string& b,
+                          const std::u16string& c) override {
         Log("Companion(" + S(a) + "," + S(b) + "," + S(c) + ")");
     }
     std::u16string CompanionQuery(const std::u16string& a) override {
@@ -73,7 +83,8 @@ public:
         Log("SendMail(" + S(r) + ")");
         return 0;
     }
-    std::u16string ReadRegistryString(RegistryRoot root, const std::u16string& k, const std::u16string& n) override {
+    std::u16string ReadRegistryString(RegistryRoot root, const std::u16string& k,
+                                      const std::u16string& n) override {
         Log("ReadReg(" + N(static_cast<int>(root)) + "," + S(k) + "," + S(n) + ")");
         return root == RegistryRoot::None ? std::u16string() : registryValue;
     }

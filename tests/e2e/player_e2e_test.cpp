@@ -24,16 +24,21 @@ protected:
         test::WriteFile(dir / "log.txt", "");
     }
 
-    void Script(const std::string& lines) { test::WriteFile(dir / "issue/script.txt", "log\t" + (dir / "log.txt") + "\n" + lines); }
+    void Script(const std::string& lines) {
+        test::WriteFile(dir / "issue/script.txt", "log\t" + (dir / "log.txt") + "\n" + lines);
+    }
     void Config(const std::string& xml) { test::WriteFile(dir / "issue/config.xml", xml); }
 
     // Packs the issue folder (probe as vellmain.swf), then runs it; false on a time-out.
     bool Run(const std::string& extraPackArgs = "") {
         fs::copy_file(PROBE_SWF, dir / "issue/vellmain.swf", fs::copy_options::overwrite_existing);
-        if (!fs::exists(dir / "issue/config.xml")) Config("<MSG><Wnd Width='640' Height='480' bShowTitle='true'/></MSG>");
-        const std::string pack = std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH + " --loading " +
-                                 PROBE_SWF + " " + extraPackArgs + " " + (dir / "issue") + " -o " + (dir / "issue.bin");
-        if (std::system(pack.c_str()) != 0) return false;
+        if (!fs::exists(dir / "issue/config.xml"))
+            Config("<MSG><Wnd Width='640' Height='480' bShowTitle='true'/></MSG>");
+        const std::string pack = std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH +
+                                 " --loading " + PROBE_SWF + " " + extraPackArgs + " " +
+                                 (dir / "issue") + " -o " + (dir / "issue.bin");
+        if (std::system(pack.c_str()) != 0)
+            return false;
         return Launch(dir / "issue.bin");
     }
 
@@ -61,7 +66,8 @@ protected:
                 waitpid(pid, nullptr, 0);
                 return false;
             }
-            if (onTick) onTick();
+            if (onTick)
+                onTick();
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
@@ -69,23 +75,26 @@ protected:
     std::vector<fs::path> Workspaces() const {
         std::vector<fs::path> found;
         for (const auto& e : fs::directory_iterator(dir / "tmp")) {
-            if (e.path().filename().string().front() == '{') found.push_back(e.path());
+            if (e.path().filename().string().front() == '{')
+                found.push_back(e.path());
         }
         return found;
     }
 
     // An issue written byte by byte onto the player: names and contents as given.
-    std::string HandPackage(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string HandPackage(const std::string& name,
+                            const std::vector<std::pair<std::string, std::string>>& files) {
         const std::string player = test::ReadFile(PLAYER_PATH);
         std::string data, list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
         for (const auto& [n, bytes] : files) {
-            list += "<File name=\"" + n + "\" size=\"" + std::to_string(bytes.size()) + "\" startpos=\"" +
-                    std::to_string(player.size()) + "\"/>";
+            list += "<File name=\"" + n + "\" size=\"" + std::to_string(bytes.size()) +
+                    "\" startpos=\"" + std::to_string(player.size()) + "\"/>";
             data += bytes;
         }
         list += "</FileList>\r\n";
         std::string trailer(40, '\0');
-        for (int i = 0; i < 4; ++i) trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
         test::WriteFile(dir / name, player + data + list + trailer);
         fs::permissions(dir / name, fs::perms::owner_all);
         return dir / name;
@@ -112,36 +121,52 @@ TEST_F(PlayerRun, WorkspaceLivesExactlyAsLongAsThePlayer) {
     onTick = [&] {
         if (seen.empty() && Log().find("ready") != std::string::npos) {
             for (const auto& w : Workspaces()) {
-                for (const auto& e : fs::recursive_directory_iterator(w)) seen.push_back(fs::relative(e.path(), w).string());
+                for (const auto& e : fs::recursive_directory_iterator(w))
+                    seen.push_back(fs::relative(e.path(), w).string());
             }
         }
     };
     ASSERT_TRUE(Run("--qk second")) << Stderr();
     EXPECT_EQ(exitCode, 0) << Stderr();
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"Probe.swf", "config.xml", "filelist.xml", "pages", "pages/目录.txt",
-                                              "script.txt", "second", "second.qk", "second/filelist.xml",
-                                              "second/vellmain.swf", "vellmain.swf"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"Probe.swf", "config.xml", "filelist.xml", "pages",
+                                              "pages/目录.txt", "script.txt", "second", "second.qk",
+                                              "second/filelist.xml", "second/vellmain.swf",
+                                              "vellmain.swf"}));
     EXPECT_TRUE(Workspaces().empty());
 }
 
 TEST_F(PlayerRun, HostCommandsActOnRealFiles) {
     test::WriteFile(dir / "src.txt", "source");
     test::WriteFile(dir / "dst.txt", "old destination");
-    Script("fs\tstart\n"
-           "ei\tbrivol_fileexists\t" + (dir / "src.txt") + "\n"
-           "ei\tbrivol_folderexists\t" + (dir / "src.txt") + "\n"
-           "ei\tbrivol_extractfile\t" + (dir / "src.txt") + "\t" + (dir / "dst.txt") + "\n"
-           "fs\tcopyfile\tscript.txt|" + (dir / "copied.txt") + "\n"
-           "fs\tCOPYFILE\tscript.txt|" + (dir / "src.txt") + "\n"
-           "ei\tbrivol_unknown_name\t1\n"
-           "fs\twritelog\t" + (dir / "missing.txt") + "|x\n"
-           "note\t中文 done\n"
-           "fs\tquit\n");
+    Script(
+        "fs\tstart\n"
+        "ei\tbrivol_fileexists\t" +
+        (dir / "src.txt") +
+        "\n"
+        "ei\tbrivol_folderexists\t" +
+        (dir / "src.txt") +
+        "\n"
+        "ei\tbrivol_extractfile\t" +
+        (dir / "src.txt") + "\t" + (dir / "dst.txt") +
+        "\n"
+        "fs\tcopyfile\tscript.txt|" +
+        (dir / "copied.txt") +
+        "\n"
+        "fs\tCOPYFILE\tscript.txt|" +
+        (dir / "src.txt") +
+        "\n"
+        "ei\tbrivol_unknown_name\t1\n"
+        "fs\twritelog\t" +
+        (dir / "missing.txt") +
+        "|x\n"
+        "note\t中文 done\n"
+        "fs\tquit\n");
     ASSERT_TRUE(Run()) << Stderr();
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(Log(), "brivol_fileexists=true\nbrivol_folderexists=false\nbrivol_extractfile=null\n"
-                     "brivol_unknown_name=null\n中文 done\n");
+    EXPECT_EQ(Log(),
+              "brivol_fileexists=true\nbrivol_folderexists=false\nbrivol_extractfile=null\n"
+              "brivol_unknown_name=null\n中文 done\n");
     EXPECT_EQ(test::ReadFile(dir / "dst.txt"), "source");  // extractfile overwrites without asking
     EXPECT_EQ(test::ReadFile(dir / "copied.txt").substr(0, 3), "log");
     // copyfile asked before overwriting; the unattended answer is Yes.
@@ -155,12 +180,13 @@ TEST_F(PlayerRun, NamesThatEscapeTheWorkspaceWriteNothingOutside) {
     const std::string probe = test::ReadFile(PROBE_SWF);
     Script("fs\tstart\nnote\tran\nfs\tquit\n");
     const std::string outside = dir / "outside.txt";
-    const std::string issue = HandPackage("evil.bin", {{"l.swf", probe},
-                                                        {"config.xml", "<MSG><Wnd/></MSG>"},
-                                                        {"..\\..\\..\\escape.txt", "EVIL"},
-                                                        {outside, "EVIL"},
-                                                        {"vellmain.swf", probe},
-                                                        {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
+    const std::string issue =
+        HandPackage("evil.bin", {{"l.swf", probe},
+                                 {"config.xml", "<MSG><Wnd/></MSG>"},
+                                 {"..\\..\\..\\escape.txt", "EVIL"},
+                                 {outside, "EVIL"},
+                                 {"vellmain.swf", probe},
+                                 {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
     ASSERT_TRUE(Launch(issue)) << Stderr();
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(Log(), "ran\n");  // the files after the hostile ones are still in place
@@ -184,9 +210,10 @@ TEST_F(PlayerRun, ADamagedFileListEndsThePlayer) {
 TEST_F(PlayerRun, AnIssueWithoutConfigStillRuns) {
     const std::string probe = test::ReadFile(PROBE_SWF);
     Script("fs\tstart\nnote\tno config\nei\tbrivol_quit\n");
-    const std::string issue = HandPackage("noconfig.bin", {{"l.swf", probe},
-                                                            {"vellmain.swf", probe},
-                                                            {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
+    const std::string issue =
+        HandPackage("noconfig.bin", {{"l.swf", probe},
+                                     {"vellmain.swf", probe},
+                                     {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
     ASSERT_TRUE(Launch(issue)) << Stderr();
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(Log(), "no config\n");

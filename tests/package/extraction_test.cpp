@@ -41,8 +41,10 @@ protected:
 
 TEST_F(Extraction, LoadingMovieFirstAndConfigSecond) {
     const std::string prefix = "PLAYER";
-    const auto list = test::FileListXml({{"load.swf", "4", "6"}, {"config.xml", "7", "6"},
-                                         {"sub\\a.swf", "3", "6"}, {"中文.txt", "3", "6"}});
+    const auto list = test::FileListXml({{"load.swf", "4", "6"},
+                                         {"config.xml", "7", "6"},
+                                         {"sub\\a.swf", "3", "6"},
+                                         {"中文.txt", "3", "6"}});
     Run(test::AppendedPackage(prefix, "LOAD<MSG/>xAAA中", list));
     EXPECT_EQ(Out("load.swf"), "LOAD");
     EXPECT_EQ(Out("config.xml"), "<MSG/>x");
@@ -68,10 +70,10 @@ TEST_F(Extraction, EmptyNamesBetweenFilesDoNotShiftData) {
 }
 
 TEST_F(Extraction, NestedQkIsUnpackedBesideItself) {
-    const auto inner = test::NestedPackage("vellmainIMG", test::FileListXml({{"vellmain.swf", "8"},
-                                                                             {"img\\p.jpg", "3"}}));
-    const auto list = test::FileListXml({{"x.qk", std::to_string(inner.size()), "0"},
-                                         {"X.QK", std::to_string(inner.size())}});
+    const auto inner = test::NestedPackage(
+        "vellmainIMG", test::FileListXml({{"vellmain.swf", "8"}, {"img\\p.jpg", "3"}}));
+    const auto list = test::FileListXml(
+        {{"x.qk", std::to_string(inner.size()), "0"}, {"X.QK", std::to_string(inner.size())}});
     Run(test::AppendedPackage("", inner + inner, list));
     EXPECT_EQ(Out("x.qk"), inner);
     EXPECT_EQ(Out("x/vellmain.swf"), "vellmain");
@@ -85,8 +87,8 @@ TEST_F(Extraction, ProgressStartsAtOneThenFollowsTheDataOnItsOwnBase) {
     // Observe the value after each file through the config timer hook of later files.
     std::vector<double> seen;
     g_requestConfigTimer = [&] { seen.push_back(g_extractProgress); };
-    const auto list = test::FileListXml({{"config.xml", "4", "100"}, {"config.xml", "4"},
-                                         {"config.xml", "2"}});
+    const auto list =
+        test::FileListXml({{"config.xml", "4", "100"}, {"config.xml", "4"}, {"config.xml", "2"}});
     Run(test::AppendedPackage(std::string(100, 'P'), "aaaabbbbcc", list));
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_DOUBLE_EQ(seen[0], 1.0);   // right after the list was copied
@@ -133,10 +135,10 @@ TEST_F(Extraction, UnsafeNamesWriteNothingOutsideAndKeepTheOffsets) {
 TEST_F(Extraction, UnsafeNamesInsideNestedPackagesAndSymlinksAreRefused) {
     test::TempDir outside;
     ASSERT_EQ(symlink(outside.path().c_str(), (ws + "/link").c_str()), 0);
-    const auto inner = test::NestedPackage("12", test::FileListXml({{"..\\..\\..\\n1", "1"},
-                                                                     {"ok", "1"}}));
-    const auto list = test::FileListXml({{"link\\thru", "1", "0"},
-                                         {"m.qk", std::to_string(inner.size())}});
+    const auto inner =
+        test::NestedPackage("12", test::FileListXml({{"..\\..\\..\\n1", "1"}, {"ok", "1"}}));
+    const auto list =
+        test::FileListXml({{"link\\thru", "1", "0"}, {"m.qk", std::to_string(inner.size())}});
     Run(test::AppendedPackage("", "T" + inner, list));
     EXPECT_FALSE(test::Exists(outside / "thru"));
     EXPECT_EQ(Out("m/ok"), "2");
@@ -203,7 +205,8 @@ TEST_F(Extraction, PublishedValuesCanBeReadFromAnotherThread) {
         if (!path.empty()) {
             EXPECT_EQ(test::U8(path), ws + "\\f0");
         }
-        if (p < last && last > 1.0) monotonic = false;
+        if (p < last && last > 1.0)
+            monotonic = false;
         last = p;
     }
     worker.join();

@@ -84,7 +84,8 @@ TEST(PackageFormat, MissingStartposPlacesTheFirstFileAtZero) {
 
 TEST(PackageFormat, NestedPlacementCountsEveryElement) {
     const std::string list =
-        "<FileList><File name=\"\" size=\"2\"/><File name=\"x\"/><File name=\"y\" size=\"1\"/></FileList>";
+        "<FileList><File name=\"\" size=\"2\"/><File name=\"x\"/><File name=\"y\" "
+        "size=\"1\"/></FileList>";
     const std::string bytes = "ABC" + list + BuildNestedTrailer(list.size());
     MemoryByteSource source(bytes);
     FileListSpan span;
@@ -120,11 +121,12 @@ TEST(PackageFormat, ListWithoutFileListIsRefused) {
 }
 
 TEST(PackageFormat, UnsafeNames) {
-    for (const char16_t* bad : {u"\\etc\\passwd", u"/etc/passwd", u"C:\\x", u"..\\x", u"a\\..\\..\\x",
-                                u"a/../b", u"..", u"sub\\.."}) {
+    for (const char16_t* bad : {u"\\etc\\passwd", u"/etc/passwd", u"C:\\x", u"..\\x",
+                                u"a\\..\\..\\x", u"a/../b", u"..", u"sub\\.."}) {
         EXPECT_TRUE(IsUnsafeEntryName(bad)) << test::U8(bad);
     }
-    for (const char16_t* good : {u"a.swf", u"sub\\a.swf", u"..a", u"a..\\b", u"x.qk", u"目录\\图.jpg"}) {
+    for (const char16_t* good :
+         {u"a.swf", u"sub\\a.swf", u"..a", u"a..\\b", u"x.qk", u"目录\\图.jpg"}) {
         EXPECT_FALSE(IsUnsafeEntryName(good)) << test::U8(good);
     }
 }

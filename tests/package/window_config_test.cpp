@@ -15,7 +15,8 @@ std::u16string Write(const test::TempDir& dir, const std::string& xml) {
 
 TEST(LoadingConfig, ReadsSizeOnlyWhenShown) {
     test::TempDir dir;
-    auto c = ReadLoadingConfig(Write(dir, "<MSG><Wnd bShowLoading='True' LoadX='431' LoadY='168'/></MSG>"));
+    auto c = ReadLoadingConfig(
+        Write(dir, "<MSG><Wnd bShowLoading='True' LoadX='431' LoadY='168'/></MSG>"));
     ASSERT_TRUE(c);
     EXPECT_TRUE(c->showLoading);
     EXPECT_EQ(c->loadX, 431);
@@ -36,9 +37,10 @@ TEST(LoadingConfig, NoSettingsWithoutMsgOrWnd) {
 
 TEST(MainWindowConfig, ParsesEveryAttribute) {
     test::TempDir dir;
-    auto c = ReadMainWindowConfig(Write(
-        dir, "<MSG><!-- x --> <Wnd Width='1024' Height='768' Title='杂志 Vol.1' Bfull='untrue' "
-             "bShowTitle='TRUE' TBKbmp='title.bmp' Extra='ignored'/><Wnd Width='1'/></MSG>"));
+    auto c = ReadMainWindowConfig(
+        Write(dir,
+              "<MSG><!-- x --> <Wnd Width='1024' Height='768' Title='杂志 Vol.1' Bfull='untrue' "
+              "bShowTitle='TRUE' TBKbmp='title.bmp' Extra='ignored'/><Wnd Width='1'/></MSG>"));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->width, 1024);
     EXPECT_EQ(c->height, 768);
@@ -50,10 +52,11 @@ TEST(MainWindowConfig, ParsesEveryAttribute) {
 
 TEST(MainWindowConfig, EmptyValuesKeepDefaultsAndOddValuesParseLeniently) {
     test::TempDir dir;
-    auto c = ReadMainWindowConfig(Write(dir, "<MSG><Wnd Width='' Height='abc' Bfull='yes'/></MSG>"));
+    auto c =
+        ReadMainWindowConfig(Write(dir, "<MSG><Wnd Width='' Height='abc' Bfull='yes'/></MSG>"));
     ASSERT_TRUE(c);
-    EXPECT_FALSE(c->width);      // empty: keep the current width
-    EXPECT_EQ(c->height, 0);     // abc: 0
+    EXPECT_FALSE(c->width);   // empty: keep the current width
+    EXPECT_EQ(c->height, 0);  // abc: 0
     EXPECT_FALSE(c->fullScreen);
     EXPECT_FALSE(c->showTitle);  // missing under an existing Wnd: no strip
     EXPECT_EQ(c->title, u"");

@@ -20,8 +20,13 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
 }
 
 TEST(Charset, ConvertsToGbkAndBack) {
-    EXPECT_EQ(FromUtf16(u"中A", "GBK"), "\xD6\xD0" "A");
-    EXPECT_EQ(ToUtf16("\xD6\xD0" "A", "GBK"), u"中A");
+    EXPECT_EQ(FromUtf16(u"中A", "GBK"),
+              "\xD6\xD0"
+              "A");
+    EXPECT_EQ(ToUtf16("\xD6\xD0"
+                      "A",
+                      "GBK"),
+              u"中A");
 }
 
 TEST(Charset, UnrepresentableCharactersBecomeQuestionMarks) {

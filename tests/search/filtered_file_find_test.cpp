@@ -17,7 +17,8 @@ std::vector<std::string> Find(const std::u16string& folder, std::u16string_view 
     bool more = finder.FindFile(folder, include, exclude, useRegex);
     while (more) {
         more = finder.FindNextFile();
-        if (!finder.IsDirectory()) names.push_back(test::U8(finder.GetFileName()));
+        if (!finder.IsDirectory())
+            names.push_back(test::U8(finder.GetFileName()));
     }
     return names;
 }
@@ -27,8 +28,8 @@ using Names = std::vector<std::string>;
 class Finder : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"a.txt", "B.TXT", "README", "ab.txt", "aab.txt", "a+b.txt",
-                                 "x.h", "x.cpp", "data.tmp", ".hidden", "我的 文件.log"}) {
+        for (const char* name : {"a.txt", "B.TXT", "README", "ab.txt", "aab.txt", "a+b.txt", "x.h",
+                                 "x.cpp", "data.tmp", ".hidden", "我的 文件.log"}) {
             test::WriteFile(dir / name, name);
         }
         mkdir((dir / "sub").c_str(), 0700);
@@ -51,13 +52,15 @@ TEST_F(Finder, MasksFollowTheEngineNotTheShell) {
     EXPECT_EQ(Find(dir.u16(), u"*.*", u""),
               (Names{".hidden", "B.TXT", "a+b.txt", "a.txt", "aab.txt", "ab.txt", "data.tmp",
                      "x.cpp", "x.h", "我的 文件.log"}));  // README has no dot; sub is a folder
-    EXPECT_EQ(Find(dir.u16(), u"*.TXT", u""), (Names{"B.TXT", "a+b.txt", "a.txt", "aab.txt", "ab.txt"}));
+    EXPECT_EQ(Find(dir.u16(), u"*.TXT", u""),
+              (Names{"B.TXT", "a+b.txt", "a.txt", "aab.txt", "ab.txt"}));
     EXPECT_EQ(Find(dir.u16(), u"a+b.txt", u""), (Names{"aab.txt", "ab.txt"}));
     EXPECT_EQ(Find(dir.u16(), u"我的*", u""), (Names{"我的 文件.log"}));
 }
 
 TEST_F(Finder, ListItemsAreNotTrimmedAndEndAtTheFirstEmptyOne) {
-    EXPECT_EQ(Find(dir.u16(), u"*.cpp | *.h", u""), (Names{}));  // " *.h" and "*.cpp " match nothing
+    EXPECT_EQ(Find(dir.u16(), u"*.cpp | *.h", u""),
+              (Names{}));  // " *.h" and "*.cpp " match nothing
     EXPECT_EQ(Find(dir.u16(), u"*.cpp|*.h", u""), (Names{"x.cpp", "x.h"}));
     EXPECT_EQ(Find(dir.u16(), u"*.cpp||*.h", u""), (Names{"x.cpp"}));
     FilteredFileFind f;
@@ -72,7 +75,8 @@ TEST_F(Finder, ExcludeWinsAndAnEmptyIncludePassesEverythingElse) {
 }
 
 TEST_F(Finder, RegularExpressionsAreUnanchored) {
-    EXPECT_EQ(Find(dir.u16(), u"b\\.", u"", true), (Names{"B.TXT", "a+b.txt", "aab.txt", "ab.txt"}));
+    EXPECT_EQ(Find(dir.u16(), u"b\\.", u"", true),
+              (Names{"B.TXT", "a+b.txt", "aab.txt", "ab.txt"}));
     // The bar separates list items even in a regular expression: here "^x\.(cpp)"
     // and "(h)$".
     EXPECT_EQ(Find(dir.u16(), u"^x\\.(cpp)|(h)$", u"", true), (Names{"x.cpp", "x.h"}));
@@ -128,7 +132,8 @@ TEST_F(Finder, SubFoldersAreListedButNotSearched) {
     bool more = f.FindFile(dir.u16(), u"*.txt", u"", false);
     while (more) {
         more = f.FindNextFile();
-        if (f.IsDirectory()) dirs.push_back(test::U8(f.GetFileName()));
+        if (f.IsDirectory())
+            dirs.push_back(test::U8(f.GetFileName()));
         EXPECT_NE(f.GetFileName(), u"inner.txt");
     }
     EXPECT_EQ(dirs, (Names{"sub"}));

@@ -5,13 +5,16 @@
 #include <chrono>
 #include <string>
 
-void PrintTo(const RegexInstruction& i, std::ostream* os) { *os << "{" << i.kind << "," << i.operand << "}"; }
+void PrintTo(const RegexInstruction& i, std::ostream* os) {
+    *os << "{" << i.kind << "," << i.operand << "}";
+}
 
 namespace {
 
 bool Matches(std::u16string_view pattern, std::u16string_view text, bool caseSensitive = true) {
     Regex re;
-    EXPECT_EQ(re.Parse(pattern, caseSensitive), RegexOk) << std::string(pattern.begin(), pattern.end());
+    EXPECT_EQ(re.Parse(pattern, caseSensitive), RegexOk)
+        << std::string(pattern.begin(), pattern.end());
     RegexMatchContext ctx(4);
     return re.Match(text, &ctx);
 }
@@ -165,7 +168,7 @@ TEST(RegexEscapes, Abbreviations) {
     EXPECT_TRUE(Matches(u"a\\nb", u"a\r\nb"));
     EXPECT_TRUE(Matches(u"a\\nb", u"a\rb"));
     EXPECT_TRUE(Matches(u"a\\nb", u"a\nb"));
-    EXPECT_TRUE(Matches(u"\\D", u"D"));          // case-sensitive: \D is a literal D
+    EXPECT_TRUE(Matches(u"\\D", u"D"));           // case-sensitive: \D is a literal D
     EXPECT_TRUE(Matches(u"^\\D$", u"7", false));  // folded: \D acts as \d
     EXPECT_EQ(ErrorOf(u"\\d*"), RegexOk);
     EXPECT_EQ(ErrorOf(u"(\\d*)*"), RegexInvalidRepeator);
@@ -234,7 +237,8 @@ TEST(RegexLimits, DeepNestingFailsCleanly) {
     EXPECT_TRUE(Matches(ok, u"a"));
     // `+` copies its operand: nesting doubles the program until the size limit refuses it.
     std::u16string plus = u"a";
-    for (int i = 0; i < 40; ++i) plus = u"(" + plus + u")+";
+    for (int i = 0; i < 40; ++i)
+        plus = u"(" + plus + u")+";
     EXPECT_EQ(ErrorOf(plus), RegexOutOfMemory);
 }
 
@@ -256,37 +260,86 @@ TEST(RegexProgram, Templates) {
     EXPECT_EQ(Body(u"(a)"), (P{{OpNextStart, 0}, {OpCall, 4}, {OpReturn, 0}, {OpChar, 'a'}}));
     EXPECT_EQ(Body(u"()"), (P{{OpNextStart, 0}, {OpCall, 4}, {OpReturn, 0}, {OpNop, 0}}));
     // {X}
-    EXPECT_EQ(Body(u"{a}"), (P{{OpNextStart, 0}, {OpPushGroup, 0}, {OpGroupOpen, 0}, {OpCall, 7},
-                               {OpPopGroup, 0}, {OpReturn, 0}, {OpChar, 'a'}, {OpGroupClose, 0}}));
+    EXPECT_EQ(Body(u"{a}"), (P{{OpNextStart, 0},
+                               {OpPushGroup, 0},
+                               {OpGroupOpen, 0},
+                               {OpCall, 7},
+                               {OpPopGroup, 0},
+                               {OpReturn, 0},
+                               {OpChar, 'a'},
+                               {OpGroupClose, 0}}));
     // !X
-    EXPECT_EQ(Body(u"!a"), (P{{OpNextStart, 0}, {OpSlotFromPos, 0}, {OpSlotFromDepth, 1}, {OpCall, 8},
-                              {OpPosFromSlot, 0}, {OpDepthFromSlot, 1}, {OpJump, 12}, {OpChar, 'a'},
-                              {OpPosFromSlot, 0}, {OpDepthFromSlot, 1}, {OpReturn, 0}}));
+    EXPECT_EQ(Body(u"!a"), (P{{OpNextStart, 0},
+                              {OpSlotFromPos, 0},
+                              {OpSlotFromDepth, 1},
+                              {OpCall, 8},
+                              {OpPosFromSlot, 0},
+                              {OpDepthFromSlot, 1},
+                              {OpJump, 12},
+                              {OpChar, 'a'},
+                              {OpPosFromSlot, 0},
+                              {OpDepthFromSlot, 1},
+                              {OpReturn, 0}}));
     // X|Y
-    EXPECT_EQ(Body(u"a|b"), (P{{OpNextStart, 0}, {OpSavePos, 0}, {OpCall, 6}, {OpRestorePos, 0},
-                               {OpJump, 8}, {OpChar, 'a'}, {OpJump, 9}, {OpChar, 'b'}}));
+    EXPECT_EQ(Body(u"a|b"), (P{{OpNextStart, 0},
+                               {OpSavePos, 0},
+                               {OpCall, 6},
+                               {OpRestorePos, 0},
+                               {OpJump, 8},
+                               {OpChar, 'a'},
+                               {OpJump, 9},
+                               {OpChar, 'b'}}));
     // sets
-    EXPECT_EQ(Body(u"[a-cx]"), (P{{OpNextStart, 0}, {OpInSet, 7}, {OpNop, 'a'}, {OpNop, 'c'},
-                                  {OpNop, 'x'}, {OpNop, 'x'}}));
+    EXPECT_EQ(Body(u"[a-cx]"), (P{{OpNextStart, 0},
+                                  {OpInSet, 7},
+                                  {OpNop, 'a'},
+                                  {OpNop, 'c'},
+                                  {OpNop, 'x'},
+                                  {OpNop, 'x'}}));
     EXPECT_EQ(Body(u"[^a]"), (P{{OpNextStart, 0}, {OpNotInSet, 5}, {OpNop, 'a'}, {OpNop, 'a'}}));
     // X*
-    EXPECT_EQ(Body(u"a*"), (P{{OpNextStart, 0}, {OpPushSlot, 0}, {OpSlotFromPos, 0}, {OpSavePos, 0},
-                              {OpCall, 9}, {OpRestorePos, 0}, {OpPopSlot, 0}, {OpJump, 13},
-                              {OpChar, 'a'}, {OpReturnIfNoProgress, 0}, {OpSlotFromPos, 0},
+    EXPECT_EQ(Body(u"a*"), (P{{OpNextStart, 0},
+                              {OpPushSlot, 0},
+                              {OpSlotFromPos, 0},
+                              {OpSavePos, 0},
+                              {OpCall, 9},
+                              {OpRestorePos, 0},
+                              {OpPopSlot, 0},
+                              {OpJump, 13},
+                              {OpChar, 'a'},
+                              {OpReturnIfNoProgress, 0},
+                              {OpSlotFromPos, 0},
                               {OpJump, 2}}));
     // X?: the same without the loop
-    EXPECT_EQ(Body(u"a?"), (P{{OpNextStart, 0}, {OpPushSlot, 0}, {OpSlotFromPos, 0}, {OpSavePos, 0},
-                              {OpCall, 9}, {OpRestorePos, 0}, {OpPopSlot, 0}, {OpJump, 12},
-                              {OpChar, 'a'}, {OpReturnIfNoProgress, 0}, {OpSlotFromPos, 0}}));
+    EXPECT_EQ(Body(u"a?"), (P{{OpNextStart, 0},
+                              {OpPushSlot, 0},
+                              {OpSlotFromPos, 0},
+                              {OpSavePos, 0},
+                              {OpCall, 9},
+                              {OpRestorePos, 0},
+                              {OpPopSlot, 0},
+                              {OpJump, 12},
+                              {OpChar, 'a'},
+                              {OpReturnIfNoProgress, 0},
+                              {OpSlotFromPos, 0}}));
     // X+: X, then the star over a second copy
-    EXPECT_EQ(Body(u"a+"), (P{{OpNextStart, 0}, {OpChar, 'a'}, {OpPushSlot, 0}, {OpSlotFromPos, 0},
-                              {OpSavePos, 0}, {OpCall, 10}, {OpRestorePos, 0}, {OpPopSlot, 0},
-                              {OpJump, 14}, {OpChar, 'a'}, {OpReturnIfNoProgress, 0},
-                              {OpSlotFromPos, 0}, {OpJump, 3}}));
+    EXPECT_EQ(Body(u"a+"), (P{{OpNextStart, 0},
+                              {OpChar, 'a'},
+                              {OpPushSlot, 0},
+                              {OpSlotFromPos, 0},
+                              {OpSavePos, 0},
+                              {OpCall, 10},
+                              {OpRestorePos, 0},
+                              {OpPopSlot, 0},
+                              {OpJump, 14},
+                              {OpChar, 'a'},
+                              {OpReturnIfNoProgress, 0},
+                              {OpSlotFromPos, 0},
+                              {OpJump, 3}}));
     // X*?, X+?, X??
     EXPECT_EQ(Body(u"a*?"), (P{{OpNextStart, 0}, {OpCall, 5}, {OpChar, 'a'}, {OpJump, 2}}));
-    EXPECT_EQ(Body(u"a+?"), (P{{OpNextStart, 0}, {OpChar, 'a'}, {OpCall, 6}, {OpChar, 'a'},
-                               {OpJump, 3}}));
+    EXPECT_EQ(Body(u"a+?"),
+              (P{{OpNextStart, 0}, {OpChar, 'a'}, {OpCall, 6}, {OpChar, 'a'}, {OpJump, 3}}));
     EXPECT_EQ(Body(u"a??"), (P{{OpNextStart, 0}, {OpCall, 4}, {OpChar, 'a'}}));
     // $ as the last character matches the terminator
     EXPECT_EQ(Body(u"a$"), (P{{OpNextStart, 0}, {OpChar, 'a'}, {OpChar, 0}}));
@@ -306,7 +359,8 @@ TEST(RegexProgram, SlotsAndGroupsAcrossCopies) {
     const P& p = re.Program();
     EXPECT_EQ(p[2], (RegexInstruction{OpPushSlot, 0}));  // the star's slot comes first
     bool innerUsesSlot1 = false;
-    for (const auto& ins : p) innerUsesSlot1 |= ins.kind == OpReturnIfNoProgress && ins.operand == 1;
+    for (const auto& ins : p)
+        innerUsesSlot1 |= ins.kind == OpReturnIfNoProgress && ins.operand == 1;
     EXPECT_TRUE(innerUsesSlot1);
     RegexMatchContext ctx;
     EXPECT_TRUE(re.Match(u"bcbcc", &ctx));

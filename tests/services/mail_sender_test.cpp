@@ -1,12 +1,12 @@
 #include "services/mail_sender.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -47,14 +47,16 @@ public:
     }
     ~ScriptedServer() {
         m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
         close(m_listen);
     }
     int port() const { return m_port; }
     // Everything received, once the client has gone.
     std::string Received() {
         m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
         return m_received;
     }
     bool connected() const { return m_connected; }
@@ -64,7 +66,8 @@ private:
         pollfd p{m_listen, POLLIN, 0};
         while (!m_stop && poll(&p, 1, 50) == 0) {
         }
-        if (m_stop) return;
+        if (m_stop)
+            return;
         const int c = accept(m_listen, nullptr, nullptr);
         m_connected = true;
         Write(c, m_greeting);
@@ -73,13 +76,16 @@ private:
         int lineNo = 0;
         while (!m_stop) {
             pollfd q{c, POLLIN, 0};
-            if (poll(&q, 1, 50) == 0) continue;
+            if (poll(&q, 1, 50) == 0)
+                continue;
             char buf[512];
             const ssize_t n = recv(c, buf, sizeof buf, 0);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             m_received.append(buf, static_cast<size_t>(n));
             pending.append(buf, static_cast<size_t>(n));
-            if (m_mode == Mode::Silent) continue;
+            if (m_mode == Mode::Silent)
+                continue;
             for (size_t eol; (eol = pending.find("\r\n")) != std::string::npos;) {
                 const std::string line = pending.substr(0, eol);
                 pending.erase(0, eol + 2);
@@ -128,7 +134,8 @@ std::vector<std::string> Lines(const std::string& s) {
     for (size_t eol; (eol = s.find("\r\n", start)) != std::string::npos; start = eol + 2) {
         out.push_back(s.substr(start, eol - start));
     }
-    if (start < s.size()) out.push_back(s.substr(start));
+    if (start < s.size())
+        out.push_back(s.substr(start));
     return out;
 }
 
@@ -138,7 +145,9 @@ std::string HostName() {
     return name;
 }
 
-MailOptions On(int port) { return {port, 2000, 2000}; }
+MailOptions On(int port) {
+    return {port, 2000, 2000};
+}
 
 constexpr char kHeaderFrom[] = "FROM:VELL\xD3\xD1\xC7\xE9\xCC\xE1\xCA\xBE<";
 
@@ -146,12 +155,24 @@ constexpr char kHeaderFrom[] = "FROM:VELL\xD3\xD1\xC7\xE9\xCC\xE1\xCA\xBE<";
 
 TEST(MailDialogue, SendsTheLinesInOrder) {
     ScriptedServer server;
-    EXPECT_EQ(SendMail(u"127.0.0.1|dXNlcg==|cGFzcw==|a@x.org|b@y.org|Hi|Body line", On(server.port())), 1);
+    EXPECT_EQ(
+        SendMail(u"127.0.0.1|dXNlcg==|cGFzcw==|a@x.org|b@y.org|Hi|Body line", On(server.port())),
+        1);
     const auto lines = Lines(server.Received());
-    const std::vector<std::string> expected = {
-        "HELO " + HostName(), "AUTH LOGIN", "dXNlcg==", "cGFzcw==", "MAIL FROM:<a@x.org>",
-        "RCPT TO:<b@y.org>", "DATA", std::string(kHeaderFrom) + "a@x.org>", "TO:b@y.org",
-        "Subject:Hi", "Content-Type:text/plain", "Body line", ".", "QUIT"};
+    const std::vector<std::string> expected = {"HELO " + HostName(),
+                                               "AUTH LOGIN",
+                                               "dXNlcg==",
+                                               "cGFzcw==",
+                                               "MAIL FROM:<a@x.org>",
+                                               "RCPT TO:<b@y.org>",
+                                               "DATA",
+                                               std::string(kHeaderFrom) + "a@x.org>",
+                                               "TO:b@y.org",
+                                               "Subject:Hi",
+                                               "Content-Type:text/plain",
+                                               "Body line",
+                                               ".",
+                                               "QUIT"};
     EXPECT_EQ(lines, expected);
 }
 
@@ -188,8 +209,8 @@ TEST(MailDialogue, BodyLinesStartingWithADotAreStuffed) {
 TEST(MailDialogue, LineBreaksInFieldsAndOversizedFieldsAreRefusedUnsent) {
     for (const std::u16string& request : std::vector<std::u16string>{
              u"127.0.0.1|u|p|a@x\r\nRCPT TO:<evil@z>|t|s|b", u"127.0.0.1|u|p|f|t|Subject\nBcc: x|b",
-          u"127.0.0.1|u|p|" + std::u16string(260, u'a') + u"|t|s|b",
-          u"127.0.0.1|u|p|" + std::u16string(245, u'a') + u"|t|s|b"}) {
+             u"127.0.0.1|u|p|" + std::u16string(260, u'a') + u"|t|s|b",
+             u"127.0.0.1|u|p|" + std::u16string(245, u'a') + u"|t|s|b"}) {
         ScriptedServer server;
         EXPECT_EQ(SendMail(request, On(server.port())), 0);
         EXPECT_FALSE(server.connected());
@@ -235,7 +256,8 @@ class RealServer {
 public:
     RealServer() {
         int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            return;
         m_pid = fork();
         if (m_pid == 0) {
             dup2(in[0], 0);
@@ -251,7 +273,8 @@ public:
         std::string line;
         char c;
         pollfd p{out[0], POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0 && read(out[0], &c, 1) == 1) {
+        while (line.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0 &&
+               read(out[0], &c, 1) == 1) {
             line += c;
         }
         close(out[0]);
@@ -259,8 +282,10 @@ public:
         m_ready = m_port > 0;
     }
     ~RealServer() {
-        if (m_stdin >= 0) close(m_stdin);
-        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+        if (m_stdin >= 0)
+            close(m_stdin);
+        if (m_pid > 0)
+            waitpid(m_pid, nullptr, 0);
     }
     bool ready() const { return m_ready; }
     int port() const { return m_port; }
@@ -289,14 +314,17 @@ std::string Hex(const std::string& bytes) {
 TEST(MailRealServer, DeliversEnvelopeHeadersAndBody) {
     RealServer server;
     ASSERT_TRUE(server.ready());
-    EXPECT_EQ(SendMail(u"127.0.0.1|dXNlcg==|cGFzcw==|a@x.org|b@y.org,c@y.org|Report|line 1\r\n.\r\nline 3",
-                       On(server.port())),
-              1);
+    EXPECT_EQ(
+        SendMail(
+            u"127.0.0.1|dXNlcg==|cGFzcw==|a@x.org|b@y.org,c@y.org|Report|line 1\r\n.\r\nline 3",
+            On(server.port())),
+        1);
     const std::string got = server.Received();
     EXPECT_NE(got.find("\"from\": \"a@x.org\""), std::string::npos) << got;
     EXPECT_NE(got.find("\"to\": [\"b@y.org\", \"c@y.org\"]"), std::string::npos) << got;
-    const std::string header = std::string(kHeaderFrom) +
-                               "a@x.org>\r\nTO:b@y.org,c@y.org\r\nSubject:Report\r\nContent-Type:text/plain\r\n";
+    const std::string header =
+        std::string(kHeaderFrom) +
+        "a@x.org>\r\nTO:b@y.org,c@y.org\r\nSubject:Report\r\nContent-Type:text/plain\r\n";
     EXPECT_NE(got.find(Hex(header + "line 1\r\n.\r\nline 3")), std::string::npos) << got;
 }
 

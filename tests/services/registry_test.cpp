@@ -50,19 +50,24 @@ TEST_F(Registry, ReadsAnExportedFile) {
     EXPECT_EQ(key.ReadString(u"Blob"), u"Hi");  // any type reads as UTF-16 text
     EXPECT_EQ(key.ReadString(u"Count"), u"*");
     EXPECT_EQ(key.ReadString(u"Missing"), u"");
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"SOFTWARE\\magazine", store).ReadString(u"Path"),
-              u"C:\\Program Files\\Mag");
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Nope", store).ReadString(u"Path"), u"");
-    EXPECT_EQ(RegistryKey(RegistryRoot::None, u"Software\\Magazine", store).ReadString(u"Path"), u"");
-    EXPECT_TRUE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor"));  // parents exist too
+    EXPECT_EQ(
+        RegistryKey(RegistryRoot::CurrentUser, u"SOFTWARE\\magazine", store).ReadString(u"Path"),
+        u"C:\\Program Files\\Mag");
+    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Nope", store).ReadString(u"Path"),
+              u"");
+    EXPECT_EQ(RegistryKey(RegistryRoot::None, u"Software\\Magazine", store).ReadString(u"Path"),
+              u"");
+    EXPECT_TRUE(
+        store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor"));  // parents exist too
 }
 
 TEST_F(Registry, WritesOnlyIntoExistingKeysAndKeepsBars) {
     RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
     key.WriteString(u"Data", u"a|b|c");
     RegistryStore reloaded(dir / "cfg/magazine-player/registry.reg");
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", reloaded).ReadString(u"Data"),
-              u"a|b|c");
+    EXPECT_EQ(
+        RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", reloaded).ReadString(u"Data"),
+        u"a|b|c");
     RegistryKey missing(RegistryRoot::CurrentUser, u"Software\\Created", store);
     missing.WriteString(u"X", u"y");
     EXPECT_FALSE(reloaded.KeyExists(RegistryRoot::CurrentUser, u"Software\\Created"));
@@ -87,14 +92,16 @@ TEST_F(Registry, BufferLimits) {
     key.WriteString(u"TooLong", std::u16string(1024, u'z'));
     EXPECT_FALSE(store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine", u"TooLong"));
     key.WriteString(std::u16string(1024, u'n'), u"v");
-    EXPECT_FALSE(store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine", std::u16string(1024, u'n')));
+    EXPECT_FALSE(store.GetValue(RegistryRoot::CurrentUser, u"Software\\Magazine",
+                                std::u16string(1024, u'n')));
 }
 
 TEST_F(Registry, AnotherProcessesChangeIsSeen) {
     RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", store);
     EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
     RegistryStore other(dir / "cfg/magazine-player/registry.reg");
-    RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", other).WriteString(u"Path", u"/opt/mag");
+    RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", other)
+        .WriteString(u"Path", u"/opt/mag");
     EXPECT_EQ(key.ReadString(u"Path"), u"/opt/mag");
 }
 
@@ -106,8 +113,12 @@ TEST_F(Registry, AStrayTemporaryFileLosesNothing) {
     EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
     key.WriteString(u"After", u"crash");
     RegistryStore again(path);
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"After"), u"crash");
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"标题"), u"杂志");
+    EXPECT_EQ(
+        RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"After"),
+        u"crash");
+    EXPECT_EQ(
+        RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"标题"),
+        u"杂志");
 }
 
 TEST_F(Registry, ExportRoundTripsThroughTheFileFormat) {
@@ -117,20 +128,25 @@ TEST_F(Registry, ExportRoundTripsThroughTheFileFormat) {
     ASSERT_TRUE(copy.Import(exported));
     EXPECT_EQ(copy.Export(), exported);
     RegistryStore utf8(dir / "utf8.reg");
-    ASSERT_TRUE(utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=\"b\"\n"));
+    ASSERT_TRUE(
+        utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=\"b\"\n"));
     EXPECT_EQ(RegistryKey(RegistryRoot::Users, u"X", utf8).ReadString(u"a"), u"b");
     EXPECT_FALSE(utf8.Import("not a registry file"));
-    EXPECT_FALSE(utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=broken\n"));
+    EXPECT_FALSE(
+        utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=broken\n"));
 }
 
 TEST_F(Registry, DeletionEntriesRemoveKeysAndValues) {
-    ASSERT_TRUE(store.Import(Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
-                                       u"[-HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n"
-                                       u"[HKEY_CURRENT_USER\\Software\\Magazine]\r\n\"Path\"=-\r\n")));
+    ASSERT_TRUE(
+        store.Import(Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                               u"[-HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n"
+                               u"[HKEY_CURRENT_USER\\Software\\Magazine]\r\n\"Path\"=-\r\n")));
     EXPECT_FALSE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor\\Sub"));
     EXPECT_FALSE(store.KeyExists(RegistryRoot::LocalMachine, u"Software\\Vendor"));
     EXPECT_TRUE(store.KeyExists(RegistryRoot::LocalMachine, u"Software"));
-    EXPECT_EQ(RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", store).ReadString(u"Path"), u"");
+    EXPECT_EQ(
+        RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", store).ReadString(u"Path"),
+        u"");
 }
 
 TEST(RegistryDefault, LivesUnderTheConfigFolder) {

@@ -8,8 +8,10 @@ std::string FileListXml(const std::vector<ListEntry>& entries) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
     for (const auto& e : entries) {
         xml += "<File name=\"" + e.name + "\"";
-        if (e.size != "-") xml += " size=\"" + e.size + "\"";
-        if (e.startpos != "-") xml += " startpos=\"" + e.startpos + "\"";
+        if (e.size != "-")
+            xml += " size=\"" + e.size + "\"";
+        if (e.startpos != "-")
+            xml += " startpos=\"" + e.startpos + "\"";
         xml += "/>";
     }
     return xml + "</FileList>\r\n";

@@ -9,7 +9,7 @@ namespace test {
 
 struct ListEntry {
     std::string name;
-    std::string size;          // as written in the attribute; "-" leaves it out
+    std::string size;  // as written in the attribute; "-" leaves it out
     std::string startpos = "-";
 };
 

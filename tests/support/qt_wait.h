@@ -12,9 +12,11 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || t.elapsed() > ms) loop.quit();
+        if (done() || t.elapsed() > ms)
+            loop.quit();
     });
     poll.start(10);
-    if (!done()) loop.exec();
+    if (!done())
+        loop.exec();
     return done();
 }

@@ -12,14 +12,19 @@
 
 class ScriptedFlashEngine : public FlashEngine {
 public:
-    explicit ScriptedFlashEngine(QWidget* parent) : m_widget(new QWidget(parent)) { All().push_back(this); }
+    explicit ScriptedFlashEngine(QWidget* parent) : m_widget(new QWidget(parent)) {
+        All().push_back(this);
+    }
     ~ScriptedFlashEngine() override {
         std::erase(All(), this);
         delete m_widget;
     }
 
     QWidget* Widget() override { return m_widget; }
-    void SetMovie(const QString& path) override { calls << "SetMovie(" + path + ")"; movie = path; }
+    void SetMovie(const QString& path) override {
+        calls << "SetMovie(" + path + ")";
+        movie = path;
+    }
     void Play() override { calls << "Play"; }
     void Stop() override { calls << "Stop"; }
     QString CallFunction(const QString& xml) override {
@@ -30,12 +35,14 @@ public:
 
     // What the movie would do.
     void RaiseFSCommand(const QString& command, const QString& args) {
-        if (m_events.fsCommand) m_events.fsCommand(command, args);
+        if (m_events.fsCommand)
+            m_events.fsCommand(command, args);
     }
     // The answer the movie's call gets (the last SetReturnValue), or empty.
     QString RaiseFlashCall(const QString& request) {
         returned.clear();
-        if (m_events.flashCall) m_events.flashCall(request);
+        if (m_events.flashCall)
+            m_events.flashCall(request);
         return returned.isEmpty() ? QString() : returned.last();
     }
 
@@ -56,7 +63,8 @@ private:
 // Makes every new control use a scripted engine (or none, to test failures).
 inline void UseScriptedEngines(bool available = true) {
     SetFlashEngineFactory([available](QWidget* parent) -> std::unique_ptr<FlashEngine> {
-        if (!available) return nullptr;
+        if (!available)
+            return nullptr;
         return std::make_unique<ScriptedFlashEngine>(parent);
     });
 }

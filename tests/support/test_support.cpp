@@ -16,7 +16,8 @@ namespace test {
 
 TempDir::TempDir() {
     std::string tmpl = std::filesystem::temp_directory_path().string() + "/player-test-XXXXXX";
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed");
     m_path = tmpl;
 }
 
@@ -33,19 +34,24 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-std::u16string TempDir::u16() const { return platform::Utf8ToUtf16(m_path); }
+std::u16string TempDir::u16() const {
+    return platform::Utf8ToUtf16(m_path);
+}
 
 MessageBoxRecorder::MessageBoxRecorder() {
     m_previous = platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
         boxes.push_back(r);
-        if (answers.empty()) return static_cast<int>(platform::IDOK);
+        if (answers.empty())
+            return static_cast<int>(platform::IDOK);
         const int a = answers.front();
         answers.erase(answers.begin());
         return a;
     });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { platform::SetMessageBoxHandler(std::move(m_previous)); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    platform::SetMessageBoxHandler(std::move(m_previous));
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -60,11 +66,15 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
 
-std::u16string U16(const std::string& utf8) { return platform::Utf8ToUtf16(utf8); }
-std::string U8(const std::u16string& utf16) { return platform::Utf16ToUtf8(utf16); }
+std::u16string U16(const std::string& utf8) {
+    return platform::Utf8ToUtf16(utf8);
+}
+std::string U8(const std::u16string& utf16) {
+    return platform::Utf16ToUtf8(utf16);
+}
 
 }  // namespace test

@@ -22,7 +22,8 @@ Result RunMagpack(const std::string& args) {
     FILE* p = popen(command.c_str(), "r");
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        r.out.append(buffer, n);
     r.status = WEXITSTATUS(pclose(p));
     return r;
 }
@@ -37,7 +38,8 @@ std::vector<Listed> ParseList(const std::string& out) {
     std::istringstream in(out);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#' || line.find("offset") != std::string::npos) continue;
+        if (line.empty() || line[0] == '#' || line.find("offset") != std::string::npos)
+            continue;
         std::istringstream fields(line);
         Listed l;
         fields >> l.offset >> l.size;
@@ -62,7 +64,8 @@ TEST(Magpack, BuildThenListRoundTripsAgainstThePackedBytes) {
     test::WriteFile(dir / "issue/vellmain.swf", "MAIN MOVIE");
     test::WriteFile(dir / "issue/pages/二/页.swf", "PAGE TWO");
     test::WriteFile(dir / "issue/other/vellmain.swf", "OTHER");
-    Result r = RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "loading.swf") +
+    Result r =
+        RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "loading.swf") +
                    " --qk other " + (dir / "issue") + " -o " + (dir / "out.bin"));
     ASSERT_EQ(r.status, 0) << r.out;
     r = RunMagpack("list " + (dir / "out.bin"));
@@ -76,11 +79,15 @@ TEST(Magpack, BuildThenListRoundTripsAgainstThePackedBytes) {
     EXPECT_EQ(packed.substr(0, 4096), std::string(4096, '\x7f'));
     for (const auto& row : rows) {
         std::string source;
-        if (row.name == "loading.swf") source = test::ReadFile(dir / "loading.swf");
-        else if (row.name == "other.qk") continue;
+        if (row.name == "loading.swf")
+            source = test::ReadFile(dir / "loading.swf");
+        else if (row.name == "other.qk")
+            continue;
         else {
             std::string rel = row.name;
-            for (auto& c : rel) if (c == '\\') c = '/';
+            for (auto& c : rel)
+                if (c == '\\')
+                    c = '/';
             source = test::ReadFile(dir / ("issue/" + rel));
         }
         EXPECT_EQ(packed.substr(row.offset, row.size), source) << row.name;
@@ -102,8 +109,10 @@ TEST(Magpack, ExtractRunsTheWorker) {
     std::filesystem::create_directories(dir / "issue/sub");
     test::WriteFile(dir / "issue/config.xml", "<MSG/>");
     test::WriteFile(dir / "issue/sub/a.txt", "A");
-    ASSERT_EQ(RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "l.swf") + " " +
-                  (dir / "issue") + " -o " + (dir / "i.bin")).status, 0);
+    ASSERT_EQ(RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "l.swf") +
+                         " " + (dir / "issue") + " -o " + (dir / "i.bin"))
+                  .status,
+              0);
     const Result r = RunMagpack("extract " + (dir / "i.bin") + " " + (dir / "out"));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(test::ReadFile(dir / "out/sub/a.txt"), "A");
@@ -114,8 +123,8 @@ TEST(Magpack, ExtractRunsTheWorker) {
 TEST(Magpack, DamagedInputsGiveClearErrors) {
     test::TempDir dir;
     test::WriteFile(dir / "tiny", "abc");
-    test::WriteFile(dir / "notxml", std::string(100, 'x') + std::string("\x10\0\0\0", 4) +
-                                        std::string(36, '\0'));
+    test::WriteFile(dir / "notxml",
+                    std::string(100, 'x') + std::string("\x10\0\0\0", 4) + std::string(36, '\0'));
     test::WriteFile(dir / "bad.qk", "hello world");
     for (const char* f : {"tiny", "notxml", "bad.qk", "missing"}) {
         const Result r = RunMagpack("list " + (dir / f));
@@ -132,13 +141,16 @@ TEST(Magpack, ConvertMovesAnIssueOntoAnotherPlayer) {
     // An issue made for another viewer: a 405,504-byte image and the package after it.
     const std::string oldPlayer(405504, 'W');
     const std::string list =
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList><File name=\"a.swf\" size=\"3\" startpos=\"405504\" "
-        "path=\"D:\\src\\a.swf\"/><File name=\"config.xml\" size=\"2\" startpos=\"405504\"/></FileList>\r\n";
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList><File name=\"a.swf\" size=\"3\" "
+        "startpos=\"405504\" "
+        "path=\"D:\\src\\a.swf\"/><File name=\"config.xml\" size=\"2\" "
+        "startpos=\"405504\"/></FileList>\r\n";
     std::string trailer = std::string(1, static_cast<char>(list.size())) + std::string(3, '\0') +
                           "0123456789ABCDEF0123456789ABCDEF" + "\x01\x02\x03\x04";
     test::WriteFile(dir / "old.exe", oldPlayer + "AAA" + "CC" + list + trailer);
     test::WriteFile(dir / "player", "NEWPLAYER");
-    const Result r = RunMagpack("convert " + (dir / "old.exe") + " --player " + (dir / "player") + " -o " + (dir / "new"));
+    const Result r = RunMagpack("convert " + (dir / "old.exe") + " --player " + (dir / "player") +
+                                " -o " + (dir / "new"));
     ASSERT_EQ(r.status, 0) << r.out;
     const std::string converted = test::ReadFile(dir / "new");
     std::string expectedList = list;
@@ -150,5 +162,8 @@ TEST(Magpack, ConvertMovesAnIssueOntoAnotherPlayer) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].offset, 9);
     EXPECT_EQ(converted.substr(rows[1].offset, 2), "CC");
-    EXPECT_EQ(RunMagpack("convert " + (dir / "player") + " --player " + (dir / "player") + " -o " + (dir / "x")).status, 1);
+    EXPECT_EQ(RunMagpack("convert " + (dir / "player") + " --player " + (dir / "player") + " -o " +
+                         (dir / "x"))
+                  .status,
+              1);
 }

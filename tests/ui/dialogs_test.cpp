@@ -198,7 +198,8 @@ TEST(Screenshots, DialogsDraw) {
     text.SetText("春天的来信\nA Letter in Spring\n窗外的柳枝又绿了。");
     save(text, "save-text-dialog.png");
     test::TempDir dir;
-    for (const char* n : {"报告.txt", "notes.txt", "photo.jpg"}) test::WriteFile(dir / n, "some bytes");
+    for (const char* n : {"报告.txt", "notes.txt", "photo.jpg"})
+        test::WriteFile(dir / n, "some bytes");
     CFileSearchDlg search(nullptr);
     search.FolderEdit()->setText(QString::fromStdString(dir.path() + "/"));
     search.IncludeEdit()->setText("*.txt|*.jpg");

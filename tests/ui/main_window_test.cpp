@@ -11,10 +11,13 @@
 
 namespace {
 
-QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
+QRect Screen() {
+    return QGuiApplication::primaryScreen()->geometry();
+}
 
 QString Invoke(const QString& name, const QString& args = {}) {
-    return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + args + "</arguments></invoke>";
+    return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + args +
+           "</arguments></invoke>";
 }
 
 }  // namespace
@@ -35,8 +38,10 @@ TEST_F(WindowsTest, StartUpSequence) {
     // The loading movie got the progress, the last time with the end value.
     ASSERT_FALSE(loading->calls.filter("CallFunction").isEmpty());
     EXPECT_EQ(loading->calls.filter("CallFunction").last(),
-              "CallFunction(<invoke name=\"wmanum\" >  <arguments><string>100.000000</string></arguments></invoke>)");
-    EXPECT_EQ(MainEngine()->calls, (QStringList{"SetMovie(" + QString::fromStdString(ws) + "/vellmain.swf)", "Play"}));
+              "CallFunction(<invoke name=\"wmanum\" >  "
+              "<arguments><string>100.000000</string></arguments></invoke>)");
+    EXPECT_EQ(MainEngine()->calls,
+              (QStringList{"SetMovie(" + QString::fromStdString(ws) + "/vellmain.swf)", "Play"}));
     WaitFor([] { return false; }, 300);  // a second ready message would create nothing new
     EXPECT_EQ(ScriptedFlashEngine::All().size(), 2u);
     EXPECT_EQ(dlg->geometry().size(), QSize(0, 0));  // still hidden until the movie is ready
@@ -60,9 +65,11 @@ TEST_F(WindowsTest, Layouts) {
     EXPECT_EQ(dlg->Flash().Window()->geometry(), QRect(0, 0, Screen().width(), Screen().height()));
     MainEngine()->RaiseFSCommand("set_window", "");
     EXPECT_EQ(dlg->size(), QSize(1024, 768));
-    MainEngine()->RaiseFlashCall(Invoke("brivol_windowsize", "<number>300</number><number>200</number>"));
+    MainEngine()->RaiseFlashCall(
+        Invoke("brivol_windowsize", "<number>300</number><number>200</number>"));
     EXPECT_EQ(dlg->geometry(), QRect(0, 0, 300, 200));
-    EXPECT_EQ(dlg->Flash().Window()->geometry(), QRect(0, 16, 1024, 752));  // the movie keeps its place
+    EXPECT_EQ(dlg->Flash().Window()->geometry(),
+              QRect(0, 16, 1024, 752));  // the movie keeps its place
 }
 
 TEST_F(WindowsTest, NoTitleStripAndACustomBitmap) {
@@ -70,8 +77,10 @@ TEST_F(WindowsTest, NoTitleStripAndACustomBitmap) {
     bmp.fill(Qt::red);
     const QString path = QString::fromStdString(tmp / "t.bmp");
     ASSERT_TRUE(bmp.save(path, "BMP"));
-    Package({{"l.swf", "L"}, {"config.xml", "<MSG><Wnd TBKbmp='t.bmp' bShowTitle='no'/></MSG>"},
-             {"vellmain.swf", "M"}, {"t.bmp", test::ReadFile(path.toStdString())}});
+    Package({{"l.swf", "L"},
+             {"config.xml", "<MSG><Wnd TBKbmp='t.bmp' bShowTitle='no'/></MSG>"},
+             {"vellmain.swf", "M"},
+             {"t.bmp", test::ReadFile(path.toStdString())}});
     Start();
     MainEngine()->RaiseFSCommand("start", "");
     EXPECT_EQ(dlg->Flash().Window()->geometry(), QRect(0, 0, 600, 500));
@@ -88,7 +97,8 @@ TEST_F(WindowsTest, EnterNeverClosesAndRightClicksAreSwallowed) {
     struct Counter : QObject {
         int presses = 0;
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::MouseButtonPress) ++presses;
+            if (e->type() == QEvent::MouseButtonPress)
+                ++presses;
             return false;
         }
     } counter;
@@ -124,7 +134,8 @@ TEST_F(WindowsTest, TrayMenuFollowsTheWindow) {
     MainEngine()->RaiseFSCommand("start", "");
     auto texts = [&] {
         QStringList t;
-        for (QAction* a : dlg->Tray().BuildMenu()->actions()) t << a->text();
+        for (QAction* a : dlg->Tray().BuildMenu()->actions())
+            t << a->text();
         return t;
     };
     EXPECT_EQ(texts(), (QStringList{"隐藏主窗口", "退出"}));
@@ -187,19 +198,25 @@ TEST_F(WindowsTest, APackageWithoutConfigStillStartsItsMovie) {
 
 TEST_F(WindowsTest, SecondaryWindowIds) {
     StandardIssue();
-    Package({{"loading.swf", "L"}, {"config.xml", "<MSG><Wnd/></MSG>"}, {"vellmain.swf", "M"}, {"p.swf", "P"}});
+    Package({{"loading.swf", "L"},
+             {"config.xml", "<MSG><Wnd/></MSG>"},
+             {"vellmain.swf", "M"},
+             {"p.swf", "P"}});
     Start();
     MainEngine()->RaiseFSCommand("start", "");
     const auto open = [&](const QString& create, const QString& id, const QString& path = "p.swf") {
-        return MainEngine()->RaiseFlashCall(Invoke("brivol_openflashwindow",
-            "<string>" + path + "</string><number>" + create + "</number><number>300</number><number>200</number>"
-            "<number>" + id + "</number>"));
+        return MainEngine()->RaiseFlashCall(
+            Invoke("brivol_openflashwindow", "<string>" + path + "</string><number>" + create +
+                                                 "</number><number>300</number><number>200</number>"
+                                                 "<number>" +
+                                                 id + "</number>"));
     };
     EXPECT_EQ(open("1", "0"), "<number>0</number>");
     EXPECT_EQ(open("1", "0"), "<number>1</number>");
     ASSERT_EQ(dlg->SecondaryWindows().size(), 2u);
     CFlashPlayerDlg* first = dlg->SecondaryWindows()[0].get();
-    EXPECT_EQ(first->geometry(), QRect(dlg->frameGeometry().left() + 30, dlg->frameGeometry().top() + 40, 300, 200));
+    EXPECT_EQ(first->geometry(),
+              QRect(dlg->frameGeometry().left() + 30, dlg->frameGeometry().top() + 40, 300, 200));
     EXPECT_EQ(static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->movie,
               QString::fromStdString(ws + "/p.swf"));
     first->close();  // only hidden: keeps its id

@@ -9,14 +9,14 @@
 
 #include "app/player_dlg.h"
 #include "app/workspace.h"
+#include "bridge/player_scheme.h"
 #include "package/extraction.h"
 #include "package/loading_dlg.h"
+#include "platform/path.h"
 #include "support/package_builder.h"
 #include "support/qt_wait.h"
 #include "support/scripted_flash_engine.h"
 #include "support/test_support.h"
-#include "bridge/player_scheme.h"
-#include "platform/path.h"
 
 class WindowsTest : public ::testing::Test {
 protected:
@@ -40,7 +40,8 @@ protected:
             entries.push_back({name, std::to_string(bytes.size()), entries.empty() ? "4" : "-"});
             data += bytes;
         }
-        test::WriteFile(tmp / "issue", test::AppendedPackage("EXE!", data, test::FileListXml(entries)));
+        test::WriteFile(tmp / "issue",
+                        test::AppendedPackage("EXE!", data, test::FileListXml(entries)));
         g_exePath = test::U16(tmp / "issue");
     }
 
@@ -57,7 +58,9 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return dlg->Flash().IsCreated(); }));
     }
 
-    ScriptedFlashEngine* MainEngine() { return static_cast<ScriptedFlashEngine*>(dlg->Flash().Engine()); }
+    ScriptedFlashEngine* MainEngine() {
+        return static_cast<ScriptedFlashEngine*>(dlg->Flash().Engine());
+    }
 
     test::TempDir tmp;
     test::MessageBoxRecorder boxes;

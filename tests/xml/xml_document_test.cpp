@@ -70,8 +70,9 @@ TEST(XmlDocument, MalformedInputLeavesAnEmptyDocument) {
 
 TEST(XmlDocument, TextOfElements) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.LoadText(u"<a><s>one <b>two</b> three</s><e/><c><![CDATA[x<y]]></c>"
-                             u"<n>  \r\n</n><ent>a&amp;b&lt;</ent></a>"));
+    ASSERT_TRUE(
+        doc.LoadText(u"<a><s>one <b>two</b> three</s><e/><c><![CDATA[x<y]]></c>"
+                     u"<n>  \r\n</n><ent>a&amp;b&lt;</ent></a>"));
     ASSERT_TRUE(doc.FindElement(u"a"));
     ASSERT_TRUE(doc.EnterElement());
     ASSERT_TRUE(doc.FindElement(u"s"));
@@ -95,15 +96,17 @@ TEST(XmlDocument, LoadTextIgnoresTheDeclaredEncoding) {
 
 TEST(XmlDocument, DecodesUtf16AndGbkFiles) {
     test::TempDir dir;
-    const std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><MSG><Wnd Title=\"杂志\"/></MSG>";
+    const std::u16string text =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><MSG><Wnd Title=\"杂志\"/></MSG>";
     std::string utf16 = "\xFF\xFE";
     for (char16_t c : text) {
         utf16 += static_cast<char>(c & 0xFF);
         utf16 += static_cast<char>(c >> 8);
     }
     test::WriteFile(dir / "u16.xml", utf16);
-    test::WriteFile(dir / "gbk.xml",
-                    "<?xml version=\"1.0\" encoding=\"GB2312\"?><MSG><Wnd Title=\"\xD4\xD3\xD6\xBE\"/></MSG>");
+    test::WriteFile(
+        dir / "gbk.xml",
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?><MSG><Wnd Title=\"\xD4\xD3\xD6\xBE\"/></MSG>");
     for (const char* name : {"u16.xml", "gbk.xml"}) {
         XmlDocument doc;
         ASSERT_TRUE(doc.LoadFile(test::U16(dir / name))) << name;
@@ -118,8 +121,8 @@ TEST(XmlDocument, NeverLoadsExternalEntities) {
     test::TempDir dir;
     test::WriteFile(dir / "secret.txt", "SECRET");
     XmlDocument doc;
-    const std::string xml = "<!DOCTYPE a [<!ENTITY x SYSTEM \"file://" + (dir / "secret.txt") +
-                            "\">]><a>&x;</a>";
+    const std::string xml =
+        "<!DOCTYPE a [<!ENTITY x SYSTEM \"file://" + (dir / "secret.txt") + "\">]><a>&x;</a>";
     doc.LoadText(test::U16(xml));
     if (doc.FindElement(u"a")) {
         EXPECT_EQ(doc.GetText().find(u"SECRET"), std::u16string::npos);
@@ -133,7 +136,8 @@ TEST(XmlDocument, EntityExpansionBombFailsOrStaysSmall) {
     bomb += "<!ENTITY lol1 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">";
     for (int i = 2; i <= 9; ++i) {
         bomb += "<!ENTITY lol" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) bomb += "&lol" + std::to_string(i - 1) + ";";
+        for (int k = 0; k < 10; ++k)
+            bomb += "&lol" + std::to_string(i - 1) + ";";
         bomb += "\">";
     }
     bomb += "]><lolz>&lol9;</lolz>";

@@ -6,13 +6,13 @@
 #include <set>
 #include <thread>
 
+#include "app/workspace.h"
 #include "package/byte_source.h"
 #include "package/extraction.h"
 #include "package/package_format.h"
 #include "package_writer.h"
 #include "platform/text.h"
 #include "progress_bar.h"
-#include "app/workspace.h"
 #include "xml/xml_document.h"
 
 namespace fs = std::filesystem;
@@ -30,13 +30,16 @@ int BadUsage(const std::string& message) {
     return 2;
 }
 
-std::u16string U16(const fs::path& p) { return platform::Utf8ToUtf16(p.string()); }
+std::u16string U16(const fs::path& p) {
+    return platform::Utf8ToUtf16(p.string());
+}
 
 // The name a file of the issue folder has in the package: relative, `\` separators.
 std::u16string PackedName(const fs::path& relative) {
     std::u16string name;
     for (const auto& part : relative) {
-        if (!name.empty()) name += u'\\';
+        if (!name.empty())
+            name += u'\\';
         name += U16(part);
     }
     return name;
@@ -60,14 +63,18 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             return true;
         };
         if (a == "-o" || a == "--output") {
-            if (!value(o.output)) return false;
+            if (!value(o.output))
+                return false;
         } else if (a == "--player") {
-            if (!value(o.player)) return false;
+            if (!value(o.player))
+                return false;
         } else if (a == "--loading") {
-            if (!value(o.loading)) return false;
+            if (!value(o.loading))
+                return false;
         } else if (a == "--qk") {
             std::string v;
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             o.qk.push_back(v);
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
@@ -89,7 +96,8 @@ std::vector<fs::path> FilesBelow(const fs::path& dir, const std::set<fs::path>& 
             it.disable_recursion_pending();
             continue;
         }
-        if (it->is_regular_file()) files.push_back(rel);
+        if (it->is_regular_file())
+            files.push_back(rel);
     }
     std::sort(files.begin(), files.end(),
               [](const fs::path& a, const fs::path& b) { return PackedName(a) < PackedName(b); });
@@ -100,14 +108,16 @@ std::vector<fs::path> FilesBelow(const fs::path& dir, const std::set<fs::path>& 
 bool WriteQk(const fs::path& dir, std::FILE* out) {
     PackageWriter writer(out, PackageWriter::Kind::Nested, 0);
     for (const auto& rel : FilesBelow(dir, {})) {
-        if (!writer.AddFile(PackedName(rel), (dir / rel).string())) return false;
+        if (!writer.AddFile(PackedName(rel), (dir / rel).string()))
+            return false;
     }
     return writer.Finish();
 }
 
 bool CopyInto(const std::string& from, std::FILE* out, int64_t* copied) {
     std::FILE* in = std::fopen(from.c_str(), "rb");
-    if (!in) return false;
+    if (!in)
+        return false;
     std::vector<char> buffer(1 << 20);
     size_t n;
     *copied = 0;
@@ -136,21 +146,28 @@ void BarProgress(int64_t done, void* context) {
 int Build(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!ParseOptions(args, o, error)) return BadUsage(error);
-    if (o.positional.size() != 1) return BadUsage("build takes one ISSUE_DIR");
+    if (!ParseOptions(args, o, error))
+        return BadUsage(error);
+    if (o.positional.size() != 1)
+        return BadUsage("build takes one ISSUE_DIR");
     if (o.player.empty() || o.loading.empty() || o.output.empty()) {
         return BadUsage("build needs --player, --loading and -o");
     }
     const fs::path issue = o.positional[0];
-    if (!fs::is_directory(issue)) return Fail(issue.string() + " is not a folder");
-    if (!fs::is_regular_file(o.loading)) return Fail("no loading movie " + o.loading);
-    if (!fs::is_regular_file(issue / "config.xml")) return Fail("no config.xml in " + issue.string());
+    if (!fs::is_directory(issue))
+        return Fail(issue.string() + " is not a folder");
+    if (!fs::is_regular_file(o.loading))
+        return Fail("no loading movie " + o.loading);
+    if (!fs::is_regular_file(issue / "config.xml"))
+        return Fail("no config.xml in " + issue.string());
     for (const auto& q : o.qk) {
-        if (!fs::is_directory(issue / q)) return Fail("--qk " + q + " is not a sub-folder of the issue");
+        if (!fs::is_directory(issue / q))
+            return Fail("--qk " + q + " is not a sub-folder of the issue");
     }
 
     std::FILE* out = std::fopen(o.output.c_str(), "wb");
-    if (!out) return Fail("cannot write " + o.output);
+    if (!out)
+        return Fail("cannot write " + o.output);
     int64_t startpos = 0;
     if (!CopyInto(o.player, out, &startpos)) {
         std::fclose(out);
@@ -159,28 +176,34 @@ int Build(const std::vector<std::string>& args) {
 
     std::set<fs::path> qkDirs(o.qk.begin(), o.qk.end());
     std::vector<fs::path> files = FilesBelow(issue, qkDirs);
-    const fs::path loadingRel = fs::exists(issue / fs::path(o.loading).filename()) &&
-                                        fs::equivalent(issue / fs::path(o.loading).filename(), o.loading)
-                                    ? fs::path(o.loading).filename()
-                                    : fs::path();
+    const fs::path loadingRel =
+        fs::exists(issue / fs::path(o.loading).filename()) &&
+                fs::equivalent(issue / fs::path(o.loading).filename(), o.loading)
+            ? fs::path(o.loading).filename()
+            : fs::path();
     int64_t total = fs::file_size(o.loading);
-    for (const auto& f : files) total += static_cast<int64_t>(fs::file_size(issue / f));
+    for (const auto& f : files)
+        total += static_cast<int64_t>(fs::file_size(issue / f));
     ProgressBar bar(total);
     BarContext context{&bar, 0};
 
     PackageWriter writer(out, PackageWriter::Kind::Appended, startpos);
     bool ok = writer.AddFile(U16(fs::path(o.loading).filename()), o.loading, BarProgress, &context);
     context.base += writer.Entries().back().size;
-    ok = ok && writer.AddFile(u"config.xml", (issue / "config.xml").string(), BarProgress, &context);
+    ok =
+        ok && writer.AddFile(u"config.xml", (issue / "config.xml").string(), BarProgress, &context);
     context.base += writer.Entries().back().size;
     for (const auto& f : files) {
-        if (!ok) break;
-        if (f == "config.xml" || f == loadingRel) continue;
+        if (!ok)
+            break;
+        if (f == "config.xml" || f == loadingRel)
+            continue;
         ok = writer.AddFile(PackedName(f), (issue / f).string(), BarProgress, &context);
         context.base += writer.Entries().back().size;
     }
     for (const auto& q : o.qk) {
-        if (!ok) break;
+        if (!ok)
+            break;
         // Packed into a temporary file first so its size is known.
         std::FILE* tmp = std::tmpfile();
         ok = tmp && WriteQk(issue / q, tmp);
@@ -195,12 +218,15 @@ int Build(const std::vector<std::string>& args) {
             ok = writer.AddBytes(PackedName(fs::path(q)) + u".qk",
                                  std::string_view(bytes.data(), bytes.size()));
         }
-        if (tmp) std::fclose(tmp);
+        if (tmp)
+            std::fclose(tmp);
     }
     ok = ok && writer.Finish();
     ok = std::fclose(out) == 0 && ok;
-    if (!ok) return Fail("failed writing " + o.output);
-    fs::permissions(o.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+    if (!ok)
+        return Fail("failed writing " + o.output);
+    fs::permissions(o.output,
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add);
     return 0;
 }
@@ -208,13 +234,18 @@ int Build(const std::vector<std::string>& args) {
 int MakeQk(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!ParseOptions(args, o, error)) return BadUsage(error);
-    if (o.positional.size() != 1 || o.output.empty()) return BadUsage("qk takes DIR -o OUT.qk");
-    if (!fs::is_directory(o.positional[0])) return Fail(o.positional[0] + " is not a folder");
+    if (!ParseOptions(args, o, error))
+        return BadUsage(error);
+    if (o.positional.size() != 1 || o.output.empty())
+        return BadUsage("qk takes DIR -o OUT.qk");
+    if (!fs::is_directory(o.positional[0]))
+        return Fail(o.positional[0] + " is not a folder");
     std::FILE* out = std::fopen(o.output.c_str(), "wb");
-    if (!out) return Fail("cannot write " + o.output);
+    if (!out)
+        return Fail("cannot write " + o.output);
     const bool ok = WriteQk(o.positional[0], out);
-    if (std::fclose(out) != 0 || !ok) return Fail("failed writing " + o.output);
+    if (std::fclose(out) != 0 || !ok)
+        return Fail("failed writing " + o.output);
     return 0;
 }
 
@@ -224,32 +255,40 @@ namespace {
 // or whose last two bytes are "QK" is read as a nested package.
 int ReadContents(const std::string& path, PackageContents& contents, bool& nested) {
     FileByteSource source(platform::Utf8ToUtf16(path));
-    if (!source.IsOpen()) return Fail("cannot open " + path);
+    if (!source.IsOpen())
+        return Fail("cannot open " + path);
     FileListSpan span;
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
     nested = LocateNestedList(source, span) == NestedListResult::Ok;
-    if (!nested && ext == ".qk") return Fail(path + " is not a valid .qk package (no QK trailer)");
+    if (!nested && ext == ".qk")
+        return Fail(path + " is not a valid .qk package (no QK trailer)");
     if (!nested) {
-        if (source.Size() < kAppendedTrailerSize) return Fail(path + " is too short to hold a package");
+        if (source.Size() < kAppendedTrailerSize)
+            return Fail(path + " is too short to hold a package");
         span = LocateAppendedList(source);
     }
-    if (span.length == 0) return Fail(path + ": the trailer names no file list");
+    if (span.length == 0)
+        return Fail(path + ": the trailer names no file list");
     XmlDocument list;
-    if (!list.LoadBytes(ReadSpan(source, span))) return Fail(path + ": the file list is not XML");
+    if (!list.LoadBytes(ReadSpan(source, span)))
+        return Fail(path + ": the file list is not XML");
     const bool found = nested ? ReadNestedEntries(list, span, contents)
                               : ReadAppendedEntries(list, span, contents);
-    if (!found) return Fail(path + ": the file list has no FileList element");
+    if (!found)
+        return Fail(path + ": the file list has no FileList element");
     return 0;
 }
 
 }  // namespace
 
 int List(const std::vector<std::string>& args) {
-    if (args.size() != 1) return BadUsage("list takes one FILE");
+    if (args.size() != 1)
+        return BadUsage("list takes one FILE");
     PackageContents contents;
     bool nested = false;
-    if (int r = ReadContents(args[0], contents, nested)) return r;
+    if (int r = ReadContents(args[0], contents, nested))
+        return r;
     std::printf("# %s package, data at %lld, %zu files\n", nested ? "nested" : "appended",
                 static_cast<long long>(contents.dataStart), contents.entries.size());
     std::printf("%12s %12s  %s\n", "offset", "size", "name");
@@ -261,13 +300,16 @@ int List(const std::vector<std::string>& args) {
 }
 
 int Extract(const std::vector<std::string>& args) {
-    if (args.size() != 2) return BadUsage("extract takes FILE DIR");
+    if (args.size() != 2)
+        return BadUsage("extract takes FILE DIR");
     PackageContents contents;
     bool nested = false;
-    if (int r = ReadContents(args[0], contents, nested)) return r;
+    if (int r = ReadContents(args[0], contents, nested))
+        return r;
     std::error_code ec;
     fs::create_directories(args[1], ec);
-    if (!fs::is_directory(args[1])) return Fail("cannot create " + args[1]);
+    if (!fs::is_directory(args[1]))
+        return Fail("cannot create " + args[1]);
     const std::u16string source = platform::Utf8ToUtf16(fs::absolute(args[0]).string());
     const std::u16string folder = platform::Utf8ToUtf16(fs::absolute(args[1]).string());
     if (nested) {
@@ -291,17 +333,23 @@ int Extract(const std::vector<std::string>& args) {
 int Convert(const std::vector<std::string>& args) {
     Options o;
     std::string error;
-    if (!ParseOptions(args, o, error)) return BadUsage(error);
-    if (o.positional.size() != 1 || o.output.empty()) return BadUsage("convert takes OLD -o NEW");
+    if (!ParseOptions(args, o, error))
+        return BadUsage(error);
+    if (o.positional.size() != 1 || o.output.empty())
+        return BadUsage("convert takes OLD -o NEW");
     if (o.player.empty()) {
         // The Player installed or built beside this tool.
         o.player = (fs::canonical("/proc/self/exe").parent_path() / "player").string();
-        if (!fs::exists(o.player)) o.player = (fs::canonical("/proc/self/exe").parent_path() / "../../player").string();
+        if (!fs::exists(o.player))
+            o.player = (fs::canonical("/proc/self/exe").parent_path() / "../../player").string();
     }
-    if (!fs::is_regular_file(o.player)) return Fail("no player at " + o.player + " (use --player)");
+    if (!fs::is_regular_file(o.player))
+        return Fail("no player at " + o.player + " (use --player)");
     FileByteSource source(platform::Utf8ToUtf16(o.positional[0]));
-    if (!source.IsOpen()) return Fail("cannot open " + o.positional[0]);
-    if (source.Size() < kAppendedTrailerSize) return Fail(o.positional[0] + " is too short to hold a package");
+    if (!source.IsOpen())
+        return Fail("cannot open " + o.positional[0]);
+    if (source.Size() < kAppendedTrailerSize)
+        return Fail(o.positional[0] + " is too short to hold a package");
     const FileListSpan span = LocateAppendedList(source);
     std::string list = ReadSpan(source, span);
     XmlDocument doc;
@@ -309,40 +357,49 @@ int Convert(const std::vector<std::string>& args) {
     if (span.length == 0 || !doc.LoadBytes(list) || !ReadAppendedEntries(doc, span, contents)) {
         return Fail(o.positional[0] + " does not end in an issue package");
     }
-    if (contents.dataStart < 0 || contents.dataStart > span.offset) return Fail("the package's startpos is damaged");
+    if (contents.dataStart < 0 || contents.dataStart > span.offset)
+        return Fail("the package's startpos is damaged");
     // The first startpos is the only byte range that changes: it names where the
     // data begins, which is now after this player.
     size_t file = list.find("<File");
-    while (file != std::string::npos && list.compare(file, 9, "<FileList") == 0) file = list.find("<File", file + 1);
+    while (file != std::string::npos && list.compare(file, 9, "<FileList") == 0)
+        file = list.find("<File", file + 1);
     const size_t attr = file == std::string::npos ? file : list.find("startpos=\"", file);
     const size_t end = attr == std::string::npos ? attr : list.find('"', attr + 10);
     const size_t close = file == std::string::npos ? file : list.find('>', file);
     const int64_t newStart = static_cast<int64_t>(fs::file_size(o.player));
     if (attr == std::string::npos || end == std::string::npos || attr > close) {
-        if (contents.dataStart != 0) return Fail("the first File element has no startpos attribute");
+        if (contents.dataStart != 0)
+            return Fail("the first File element has no startpos attribute");
         list.insert(file + 5, " startpos=\"" + std::to_string(newStart) + "\"");
     } else {
         list.replace(attr + 10, end - attr - 10, std::to_string(newStart));
     }
     std::FILE* out = std::fopen(o.output.c_str(), "wb");
-    if (!out) return Fail("cannot write " + o.output);
+    if (!out)
+        return Fail("cannot write " + o.output);
     int64_t copied = 0;
     bool ok = CopyInto(o.player, out, &copied);
     std::vector<char> buffer(1 << 20);
     for (int64_t at = contents.dataStart; ok && at < span.offset;) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buffer.size()), span.offset - at));
+        const size_t want = static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(buffer.size()), span.offset - at));
         const size_t got = source.ReadAt(at, buffer.data(), want);
         ok = got == want && std::fwrite(buffer.data(), 1, got, out) == got;
         at += static_cast<int64_t>(got);
     }
     std::string trailer(static_cast<size_t>(kAppendedTrailerSize), '\0');
-    ok = ok && source.ReadAt(source.Size() - kAppendedTrailerSize, trailer.data(), trailer.size()) == trailer.size();
-    for (int i = 0; i < 4; ++i) trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
+    ok = ok && source.ReadAt(source.Size() - kAppendedTrailerSize, trailer.data(),
+                             trailer.size()) == trailer.size();
+    for (int i = 0; i < 4; ++i)
+        trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
     ok = ok && std::fwrite(list.data(), 1, list.size(), out) == list.size();
     ok = ok && std::fwrite(trailer.data(), 1, trailer.size(), out) == trailer.size();
     ok = std::fclose(out) == 0 && ok;
-    if (!ok) return Fail("failed writing " + o.output);
-    fs::permissions(o.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+    if (!ok)
+        return Fail("failed writing " + o.output);
+    fs::permissions(o.output,
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add);
     return 0;
 }

@@ -44,11 +44,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     int result = -1;
-    if (command == "build") result = magpack::Build(args);
-    if (command == "qk") result = magpack::MakeQk(args);
-    if (command == "list") result = magpack::List(args);
-    if (command == "extract") result = magpack::Extract(args);
-    if (command == "convert") result = magpack::Convert(args);
+    if (command == "build")
+        result = magpack::Build(args);
+    if (command == "qk")
+        result = magpack::MakeQk(args);
+    if (command == "list")
+        result = magpack::List(args);
+    if (command == "extract")
+        result = magpack::Extract(args);
+    if (command == "convert")
+        result = magpack::Convert(args);
     if (result == -1) {
         std::fprintf(stderr, "magpack: unknown command '%s'\n", command.c_str());
         Usage(stderr);

@@ -1,7 +1,7 @@
 #include "swf_writer.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace swfkit {
@@ -27,12 +27,16 @@ class Bits {
 public:
     void Put(uint32_t value, int count) {
         for (int i = count - 1; i >= 0; --i) {
-            if (m_used == 0) m_bytes.push_back(0);
-            if ((value >> i) & 1) m_bytes.back() |= static_cast<uint8_t>(0x80 >> m_used);
+            if (m_used == 0)
+                m_bytes.push_back(0);
+            if ((value >> i) & 1)
+                m_bytes.back() |= static_cast<uint8_t>(0x80 >> m_used);
             m_used = (m_used + 1) % 8;
         }
     }
-    void PutSigned(int32_t value, int count) { Put(static_cast<uint32_t>(value) & ((1u << count) - 1), count); }
+    void PutSigned(int32_t value, int count) {
+        Put(static_cast<uint32_t>(value) & ((1u << count) - 1), count);
+    }
     std::vector<uint8_t> Take() {
         m_used = 0;
         return std::move(m_bytes);
@@ -45,16 +49,19 @@ private:
 
 int SignedBits(int32_t v) {
     int n = 1;
-    while (v < -(1 << (n - 1)) || v >= (1 << (n - 1))) ++n;
+    while (v < -(1 << (n - 1)) || v >= (1 << (n - 1)))
+        ++n;
     return n;
 }
 
 std::vector<uint8_t> Rect(int xMin, int xMax, int yMin, int yMax) {
     int n = 1;
-    for (int v : {xMin, xMax, yMin, yMax}) n = std::max(n, SignedBits(v));
+    for (int v : {xMin, xMax, yMin, yMax})
+        n = std::max(n, SignedBits(v));
     Bits b;
     b.Put(static_cast<uint32_t>(n), 5);
-    for (int v : {xMin, xMax, yMin, yMax}) b.PutSigned(v, n);
+    for (int v : {xMin, xMax, yMin, yMax})
+        b.PutSigned(v, n);
     return b.Take();
 }
 
@@ -69,7 +76,9 @@ Avm1& Avm1::Action(uint8_t code, const std::vector<uint8_t>& payload) {
     return *this;
 }
 
-Avm1& Avm1::PushRaw(const std::vector<uint8_t>& value) { return Action(0x96, value); }
+Avm1& Avm1::PushRaw(const std::vector<uint8_t>& value) {
+    return Action(0x96, value);
+}
 
 Avm1& Avm1::Push(const std::string& utf8) {
     std::vector<uint8_t> v{0};
@@ -93,23 +102,57 @@ Avm1& Avm1::Push(int number) {
     return PushRaw(v);
 }
 
-Avm1& Avm1::Push(bool value) { return PushRaw({5, static_cast<uint8_t>(value ? 1 : 0)}); }
-Avm1& Avm1::PushNull() { return PushRaw({2}); }
-Avm1& Avm1::PushUndefined() { return PushRaw({3}); }
-Avm1& Avm1::GetVariable() { return Action(0x1C); }
-Avm1& Avm1::SetVariable() { return Action(0x1D); }
-Avm1& Avm1::GetMember() { return Action(0x4E); }
-Avm1& Avm1::SetMember() { return Action(0x4F); }
-Avm1& Avm1::CallMethod() { return Action(0x52); }
-Avm1& Avm1::CallFunction() { return Action(0x3D); }
-Avm1& Avm1::Pop() { return Action(0x17); }
-Avm1& Avm1::Trace() { return Action(0x26); }
-Avm1& Avm1::Add2() { return Action(0x47); }
-Avm1& Avm1::Return() { return Action(0x3E); }
-Avm1& Avm1::Stop() { return Action(0x07); }
-Avm1& Avm1::InitObject() { return Action(0x43); }
-Avm1& Avm1::InitArray() { return Action(0x42); }
-Avm1& Avm1::NewObject() { return Action(0x40); }
+Avm1& Avm1::Push(bool value) {
+    return PushRaw({5, static_cast<uint8_t>(value ? 1 : 0)});
+}
+Avm1& Avm1::PushNull() {
+    return PushRaw({2});
+}
+Avm1& Avm1::PushUndefined() {
+    return PushRaw({3});
+}
+Avm1& Avm1::GetVariable() {
+    return Action(0x1C);
+}
+Avm1& Avm1::SetVariable() {
+    return Action(0x1D);
+}
+Avm1& Avm1::GetMember() {
+    return Action(0x4E);
+}
+Avm1& Avm1::SetMember() {
+    return Action(0x4F);
+}
+Avm1& Avm1::CallMethod() {
+    return Action(0x52);
+}
+Avm1& Avm1::CallFunction() {
+    return Action(0x3D);
+}
+Avm1& Avm1::Pop() {
+    return Action(0x17);
+}
+Avm1& Avm1::Trace() {
+    return Action(0x26);
+}
+Avm1& Avm1::Add2() {
+    return Action(0x47);
+}
+Avm1& Avm1::Return() {
+    return Action(0x3E);
+}
+Avm1& Avm1::Stop() {
+    return Action(0x07);
+}
+Avm1& Avm1::InitObject() {
+    return Action(0x43);
+}
+Avm1& Avm1::InitArray() {
+    return Action(0x42);
+}
+Avm1& Avm1::NewObject() {
+    return Action(0x40);
+}
 
 Avm1& Avm1::GetUrl(const std::string& url, const std::string& target) {
     std::vector<uint8_t> v;
@@ -118,11 +161,13 @@ Avm1& Avm1::GetUrl(const std::string& url, const std::string& target) {
     return Action(0x83, v);
 }
 
-Avm1& Avm1::DefineFunction(const std::string& name, std::initializer_list<std::string> params, const Avm1& body) {
+Avm1& Avm1::DefineFunction(const std::string& name, std::initializer_list<std::string> params,
+                           const Avm1& body) {
     std::vector<uint8_t> v;
     Str(v, name);
     U16(v, static_cast<uint32_t>(params.size()));
-    for (const auto& p : params) Str(v, p);
+    for (const auto& p : params)
+        Str(v, p);
     U16(v, static_cast<uint32_t>(body.Bytes().size()));
     Action(0x9B, v);
     m_bytes.insert(m_bytes.end(), body.Bytes().begin(), body.Bytes().end());
@@ -134,7 +179,8 @@ Avm1& Avm1::GetPath(const std::string& dotted) {
     bool first = true;
     while (start <= dotted.size()) {
         size_t dot = dotted.find('.', start);
-        if (dot == std::string::npos) dot = dotted.size();
+        if (dot == std::string::npos)
+            dot = dotted.size();
         Push(dotted.substr(start, dot - start));
         if (first) {
             GetVariable();
@@ -168,7 +214,8 @@ void Movie::Tag(int code, const std::vector<uint8_t>& body) {
 }
 
 Movie& Movie::Background(uint32_t rgb) {
-    Tag(9, {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb)});
+    Tag(9, {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+            static_cast<uint8_t>(rgb)});
     return *this;
 }
 
@@ -180,8 +227,8 @@ Movie& Movie::Rectangle(int x, int y, int width, int height, uint32_t rgb, int d
     const auto bounds = Rect(0, tw, 0, th);
     body.insert(body.end(), bounds.begin(), bounds.end());
     // One solid fill style, no line style.
-    body.insert(body.end(), {1, 0x00, static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
-                             static_cast<uint8_t>(rgb), 0});
+    body.insert(body.end(), {1, 0x00, static_cast<uint8_t>(rgb >> 16),
+                             static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 0});
     Bits b;
     b.Put(1, 4);  // fill index bits
     b.Put(0, 4);  // line index bits
@@ -265,20 +312,41 @@ std::vector<uint8_t> Movie::Bytes() const {
 bool Movie::WriteTo(const std::string& path) const {
     const auto bytes = Bytes();
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f)
+        return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
 
-Avm1 TextField(const std::string& name, int depth, int x, int y, int width, int height, const std::string& text,
-               int size, uint32_t rgb) {
+Avm1 TextField(const std::string& name, int depth, int x, int y, int width, int height,
+               const std::string& text, int size, uint32_t rgb) {
     Avm1 a;
     // _root.createTextField(name, depth, x, y, width, height)
-    a.Push(height).Push(width).Push(y).Push(x).Push(depth).Push(name).Call("_root", "createTextField", 6).Pop();
-    // var f = new TextFormat("_sans", size, rgb); _root[name].setNewTextFormat(f); _root[name].text = text
-    a.Push("f").Push(static_cast<int>(rgb)).Push(size).Push("_sans").Push(3).Push("TextFormat").NewObject();
+    a.Push(height)
+        .Push(width)
+        .Push(y)
+        .Push(x)
+        .Push(depth)
+        .Push(name)
+        .Call("_root", "createTextField", 6)
+        .Pop();
+    // var f = new TextFormat("_sans", size, rgb); _root[name].setNewTextFormat(f); _root[name].text
+    // = text
+    a.Push("f")
+        .Push(static_cast<int>(rgb))
+        .Push(size)
+        .Push("_sans")
+        .Push(3)
+        .Push("TextFormat")
+        .NewObject();
     a.SetVariable();
-    a.Push("f").GetVariable().Push(1).GetPath("_root." + name).Push("setNewTextFormat").CallMethod().Pop();
+    a.Push("f")
+        .GetVariable()
+        .Push(1)
+        .GetPath("_root." + name)
+        .Push("setNewTextFormat")
+        .CallMethod()
+        .Pop();
     a.GetPath("_root." + name).Push("text").Push(text).SetMember();
     return a;
 }

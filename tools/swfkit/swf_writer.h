@@ -40,7 +40,8 @@ public:
     // GetURL with a constant URL and target: "FSCommand:cmd" sends an FSCommand.
     Avm1& GetUrl(const std::string& url, const std::string& target);
     // function name(params) { body } (an empty name leaves the function on the stack).
-    Avm1& DefineFunction(const std::string& name, std::initializer_list<std::string> params, const Avm1& body);
+    Avm1& DefineFunction(const std::string& name, std::initializer_list<std::string> params,
+                         const Avm1& body);
 
     // Convenience: the value of a dotted path ("flash.external.ExternalInterface").
     Avm1& GetPath(const std::string& dotted);
