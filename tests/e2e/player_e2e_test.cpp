@@ -218,3 +218,17 @@ TEST_F(PlayerRun, AnIssueWithoutConfigStillRuns) {
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(Log(), "no config\n");
 }
+
+TEST_F(PlayerRun, ATerminationSignalStillDeletesTheWorkspace) {
+    Script("fs\tstart\nnote\tready\nwait\t60000\n");
+    bool signalled = false;
+    onTick = [&] {
+        if (!signalled && Log().find("ready") != std::string::npos) {
+            signalled = true;
+            std::system(("pkill -TERM -f '" + (dir / "issue.bin") + "'").c_str());
+        }
+    };
+    ASSERT_TRUE(Run()) << Stderr();
+    EXPECT_TRUE(signalled);
+    EXPECT_TRUE(Workspaces().empty());
+}

@@ -16,16 +16,19 @@ namespace {
 class EditorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X server";
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
     }
     void TearDown() override {
-        if (display) XCloseDisplay(display);
+        if (display)
+            XCloseDisplay(display);
     }
 
     Window MakeWindow(const char* title) {
-        const Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+        const Window w =
+            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
         XStoreName(display, w, title);
         XSelectInput(display, w, StructureNotifyMask);
         XMapWindow(display, w);
