@@ -1,7 +1,6 @@
 // Round trips through the Flash control: movie -> host -> movie calls, host ->
 // movie calls, and the time from SetMovie to the movie's first FSCommand.
 
-#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,6 +13,7 @@
 
 #include "bridge/player_scheme.h"
 #include "bridge/ruffle_engine.h"
+#include "bridge/web_engine_setup.h"
 
 namespace {
 
@@ -28,9 +28,7 @@ void Report(const char* what, std::vector<double> ms) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    PlayerSchemeHandler::RegisterScheme();
+    PrepareWebEngine();
     QApplication app(argc, argv);
     QTemporaryDir ws;
     QFile::copy(BENCH_SWF, ws.filePath("bench.swf"));

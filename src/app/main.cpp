@@ -7,7 +7,7 @@
 
 #include "app/player_app.h"
 #include "app/player_dlg.h"
-#include "bridge/player_scheme.h"
+#include "bridge/web_engine_setup.h"
 #include "platform/qt_message_box.h"
 
 namespace {
@@ -39,10 +39,7 @@ void CloseOnTerminationSignals() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    // The web engine's sandbox refuses to run as root (containers, CI).
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    PlayerSchemeHandler::RegisterScheme();
+    PrepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();
