@@ -131,6 +131,12 @@ bool CopyInto(const std::string& from, std::FILE* out, int64_t* copied) {
     return ok;
 }
 
+// An issue is a program: readers start it.
+void MakeExecutable(const std::string& path) {
+    fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+}
+
 struct BarContext {
     ProgressBar* bar;
     int64_t base;
@@ -225,9 +231,7 @@ int Build(const std::vector<std::string>& args) {
     ok = std::fclose(out) == 0 && ok;
     if (!ok)
         return Fail("failed writing " + o.output);
-    fs::permissions(o.output,
-                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                    fs::perm_options::add);
+    MakeExecutable(o.output);
     return 0;
 }
 
@@ -398,9 +402,7 @@ int Convert(const std::vector<std::string>& args) {
     ok = std::fclose(out) == 0 && ok;
     if (!ok)
         return Fail("failed writing " + o.output);
-    fs::permissions(o.output,
-                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                    fs::perm_options::add);
+    MakeExecutable(o.output);
     return 0;
 }
 
