@@ -18,8 +18,12 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "needs an X server";
-        display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr);
+        // The server may still be starting on a loaded machine.
+        for (int i = 0; i < 100 && !display; ++i) {
+            display = XOpenDisplay(nullptr);
+            if (!display) usleep(50000);
+        }
+        ASSERT_NE(display, nullptr) << "no X server at " << std::getenv("DISPLAY");
     }
     void TearDown() override {
         if (display)
