@@ -48,7 +48,7 @@ protected:
         if (pid == 0) {
             setenv("TMPDIR", (dir / "tmp").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (dir / "cfg").c_str(), 1);
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
             setenv("LC_ALL", "C.UTF-8", 1);  // log files are written in the locale charset
             setenv("PLAYER_MESSAGE_BOXES", "stderr", 1);
             freopen((dir / "stderr.txt").c_str(), "w", stderr);
@@ -104,6 +104,7 @@ protected:
     std::string Stderr() const { return test::ReadFile(dir / "stderr.txt"); }
 
     test::TempDir dir;
+    std::string platform = "offscreen";
     int exitCode = -2;
     std::function<void()> onTick;
 };
@@ -231,4 +232,34 @@ TEST_F(PlayerRun, ATerminationSignalStillDeletesTheWorkspace) {
     ASSERT_TRUE(Run()) << Stderr();
     EXPECT_TRUE(signalled);
     EXPECT_TRUE(Workspaces().empty());
+}
+
+// On a real X server (this test runs under xvfb-run): after "start" the main
+// window has the configured size, centred, with the configured title.
+TEST_F(PlayerRun, StartShowsTheConfiguredWindowOnX11) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    platform = "xcb";
+    Config("<MSG><Wnd Width='640' Height='480' Title='E2E 窗口' bShowTitle='true'/></MSG>");
+    Script("fs\tstart\nnote\tshown\nwait\t2000\nfs\tquit\n");
+    std::string geometry;
+    onTick = [&] {
+        if (!geometry.empty() || Log().find("shown") == std::string::npos)
+            return;
+        // xwininfo is part of x11-utils; the window is found by its title.
+        FILE* p = popen("xwininfo -name 'E2E 窗口' 2>/dev/null", "r");
+        char buffer[4096];
+        size_t n = fread(buffer, 1, sizeof buffer - 1, p);
+        buffer[n] = 0;
+        pclose(p);
+        geometry = buffer;
+    };
+    ASSERT_TRUE(Run()) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(geometry.find("Width: 640"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Height: 480"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Map State: IsViewable"), std::string::npos) << geometry;
+    // Centred on the 1024 x 768 screen the test's server has.
+    EXPECT_NE(geometry.find("Absolute upper-left X:  192"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Absolute upper-left Y:  144"), std::string::npos) << geometry;
 }
