@@ -11,8 +11,10 @@
 #include "package/extraction.h"
 #include "package/package_format.h"
 #include "package_writer.h"
+#include "platform/file_io.h"
 #include "platform/text.h"
 #include "progress_bar.h"
+#include "services/registry_store.h"
 #include "xml/xml_document.h"
 
 namespace fs = std::filesystem;
@@ -403,6 +405,23 @@ int Convert(const std::vector<std::string>& args) {
     if (!ok)
         return Fail("failed writing " + o.output);
     MakeExecutable(o.output);
+    return 0;
+}
+
+}  // namespace magpack
+
+namespace magpack {
+
+int ImportRegistry(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return BadUsage("import-reg takes one FILE.reg");
+    std::string bytes;
+    if (!platform::ReadFileBytes(args[0], bytes))
+        return Fail("cannot read " + args[0]);
+    RegistryStore& store = RegistryStore::Default();
+    if (!store.Import(bytes))
+        return Fail(args[0] + " is not a registry file (Windows Registry Editor Version 5.00)");
+    std::printf("imported into %s\n", RegistryStore::DefaultPath().c_str());
     return 0;
 }
 

@@ -10,5 +10,6 @@ int MakeQk(const std::vector<std::string>& args);
 int List(const std::vector<std::string>& args);
 int Extract(const std::vector<std::string>& args);
 int Convert(const std::vector<std::string>& args);
+int ImportRegistry(const std::vector<std::string>& args);
 
 }  // namespace magpack

@@ -25,7 +25,9 @@ void Usage(std::FILE* out) {
         "  magpack extract FILE DIR       Extracts FILE into DIR exactly as the Player does.\n"
         "  magpack convert OLD -o NEW [--player PLAYER]\n"
         "      Re-appends the package of any issue (e.g. one made for another viewer) to\n"
-        "      this Player, keeping every byte of the package but the first startpos.\n",
+        "      this Player, keeping every byte of the package but the first startpos.\n"
+        "  magpack import-reg FILE.reg    Merges a .reg file into the registry the Player\n"
+        "      reads and writes (keys that movies write to must exist first).\n",
         out);
 }
 
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
         result = magpack::List(args);
     if (command == "extract")
         result = magpack::Extract(args);
+    if (command == "import-reg")
+        result = magpack::ImportRegistry(args);
     if (command == "convert")
         result = magpack::Convert(args);
     if (result == -1) {
