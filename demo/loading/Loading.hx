@@ -7,6 +7,8 @@ class Loading extends Sprite {
 
     var bar:Sprite;
     var percent:flash.text.TextField;
+    var reported = false;
+    var phase = 0.0;
 
     function new() {
         super();
@@ -17,9 +19,21 @@ class Loading extends Sprite {
         bar = Ui.panel(this, 26, 106, 0, 14, 0xf0c419);
         percent = Ui.label(this, "0%", 24, 128, 12, 0xffffff);
         if (ExternalInterface.available) ExternalInterface.addCallback("wmanum", progress);
+        // Until the Player reports progress (a small issue may be extracted before
+        // this movie has even started), a segment runs along the bar.
+        addEventListener(flash.events.Event.ENTER_FRAME, function(_) {
+            if (reported) return;
+            phase = (phase + 6) % 379;
+            bar.graphics.clear();
+            bar.graphics.beginFill(0xf0c419);
+            bar.graphics.drawRect(phase, 0, Math.min(80, 379 - phase), 14);
+            bar.graphics.endFill();
+            percent.text = "";
+        });
     }
 
     function progress(value:String):String {
+        reported = true;
         var p = Math.max(0, Math.min(100, Std.parseFloat(value)));
         bar.graphics.clear();
         bar.graphics.beginFill(0xf0c419);
