@@ -35,8 +35,7 @@ public:
     int RegisterEngine(CallHandler handler);
     void UnregisterEngine(int id);
 
-    // The CJK font served to the movie engine, and the names of its faces.
-    const QString& FontFile() const { return m_fontFile; }
+    // The names of the faces of the CJK font served to the movie engine.
     const QStringList& FontFaceNames() const { return m_fontFaces; }
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;

@@ -198,12 +198,6 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
             m_resultWait->quit();
         return;
     }
-    if (kind == "loaded") {
-        AnswerCall(job, R"({"op":"return"})");
-        if (onLoaded)
-            onLoaded();
-        return;
-    }
     const bool fs = kind == "fscommand";
     m_frames.push_back({job, fs, std::nullopt, {}});
     if (fs) {

@@ -30,8 +30,6 @@ public:
     // Movie trace output and engine messages, also written to stderr when
     // PLAYER_TRACE=1.
     std::function<void(const QString&)> onTrace;
-    // The movie file has been read and its first frame is coming.
-    std::function<void()> onLoaded;
 
 private:
     // One movie-to-host request being served; the page waits for its answer.

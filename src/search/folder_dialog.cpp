@@ -28,8 +28,8 @@ QString NativeStartFolder(const QString& path) {
 }
 
 CFolderDialog::CFolderDialog(const QString& title, const QString& initialPath, QWidget* parent,
-                             unsigned flags)
-    : m_title(title), m_initialPath(initialPath.left(259)), m_parent(parent), m_flags(flags) {}
+                             unsigned)
+    : m_title(title), m_initialPath(initialPath.left(259)), m_parent(parent) {}
 
 int CFolderDialog::DoModal() {
     const QString chosen = ChooseFolder(m_parent, m_title, NativeStartFolder(m_initialPath));

@@ -10,22 +10,20 @@ class CFolderDialog {
 public:
     static constexpr unsigned BIF_RETURNONLYFSDIRS = 0x1;
 
-    // A drive root such as "c:\" opens in the user's home folder.
+    // A drive root such as "c:\" opens in the user's home folder. The browse flags
+    // of the original shell dialog have no counterpart here: only folders are offered.
     CFolderDialog(const QString& title, const QString& initialPath, QWidget* parent,
                   unsigned flags);
 
     // 1 (IDOK) with ResultPath set, or 2 (IDCANCEL).
     int DoModal();
     const QString& ResultPath() const { return m_resultPath; }
-    const QString& InitialPath() const { return m_initialPath; }
-    const QString& Title() const { return m_title; }
 
 private:
     QString m_title;
     QString m_initialPath;
     QString m_resultPath;
     QWidget* m_parent;
-    unsigned m_flags;
 };
 
 // Runs a modal folder chooser starting at `initial`. On a choice, `result` is

@@ -215,7 +215,6 @@
         hostCall("fscommand", JSON.stringify([String(command), String(args)]));
         return true;
       };
-      player.addEventListener("loadedmetadata", () => request("loaded", url));
       const loading = player;
       // The trace observer attaches to the instance that load() creates.
       player.ruffle().load(Object.assign({ url, base }, config))
