@@ -6,6 +6,10 @@ import flash.text.TextFormat;
 
 // Small drawing helpers shared by the demo movies.
 class Ui {
+    // How far a page's backdrop reaches beyond its stage (the stage is aligned
+    // top left, so only the right and the bottom can show more).
+    public static inline var BLEED = 600;
+
     public static function label(parent:Sprite, text:String, x:Float, y:Float, size:Int = 14, color:Int = 0x222222,
             width:Float = 0):TextField {
         var t = new TextField();

@@ -14,8 +14,10 @@ class Main extends Sprite {
 
     function new() {
         super();
-        Ui.panel(this, 0, 0, 800, 584, 0xfafafa);
-        Ui.panel(this, 0, 0, 150, 584, 0x1d5fa8);
+        // The backdrop runs on past the stage: full screen shows the stage scaled to
+        // the screen's width, and a screen of another shape shows what lies below it.
+        Ui.panel(this, 0, 0, 800 + Ui.BLEED, 584 + Ui.BLEED, 0xfafafa);
+        Ui.panel(this, 0, 0, 150, 584 + Ui.BLEED, 0x1d5fa8);
         Ui.label(this, "示例杂志", 18, 18, 22, 0xffffff);
         Ui.label(this, "Demo Magazine", 18, 50, 12, 0xdbe7f7);
         Ui.button(this, "封面 Cover", 14, 100, 122, function() show(0));

@@ -1,5 +1,7 @@
 #include "app/player_app.h"
 
+#include <QEventLoop>
+
 #include <memory>
 
 #include "app/player_dlg.h"
@@ -13,7 +15,15 @@ bool CPlayerApp::InitInstance() {
     PlayerSchemeHandler::Instance().SetWorkspace(
         QString::fromStdString(platform::NativePath(g_workspaceDir)));
     auto dlg = std::make_unique<CPlayerDlg>();
-    dlg->exec();
+    // The main window is shown, not run as a modal dialog: a modal loop ends as
+    // soon as its window hides (hiding to the tray would end the Player), and it
+    // takes input away from every other window, the tray icon's among them. The
+    // Player runs until the window's dialog ends.
+    QEventLoop loop;
+    QObject::connect(dlg.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+    dlg->show();
+    if (!dlg->Ended())
+        loop.exec();
     dlg.reset();  // its destructor takes the secondary windows with it
     return false;
 }

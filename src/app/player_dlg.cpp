@@ -17,6 +17,7 @@
 #include "platform/file_filter.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "platform/run_modal.h"
 #include "search/file_search_dlg.h"
 #include "search/folder_dialog.h"
 #include "services/flash_player_dlg.h"
@@ -77,6 +78,7 @@ void CPlayerDlg::OnPlayerReady() {
     if (!m_flash.Create(this, 1001, QRect(0, 0, m_state.m_width, m_state.m_height))) {
         platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
                              platform::MB_ICONWARNING);
+        m_ending = true;
         done(QDialog::Accepted);
         return;
     }
@@ -154,7 +156,7 @@ void CPlayerDlg::ApplyWindowConfig() {
         if (config->height)
             m_state.m_height = *config->height;
         m_state.m_title = config->title;
-        setWindowTitle(QString::fromStdU16String(config->title));
+        SetWindowText(config->title);
         m_state.m_titleHeight = config->showTitle ? 16 : 0;
         if (!config->titleBitmap.empty()) {
             m_titleBitmap = QPixmap(Native(g_workspaceDir + u"\\" + config->titleBitmap), "BMP");
@@ -166,7 +168,14 @@ void CPlayerDlg::ApplyWindowConfig() {
     }
     if (m_titleBitmap.isNull())
         m_titleBitmap = QPixmap(":/res/title.bmp");
+    SetWindowText({});
     ShowPlayerWindow(false);
+}
+
+void CPlayerDlg::SetWindowText(const std::u16string& title) {
+    // The taskbar names a window without a title of its own by the file
+    // name, as the message boxes do; never by the "Loading..." of start-up.
+    setWindowTitle(QString::fromStdU16String(title.empty() ? platform::AppName() : title));
 }
 
 void CPlayerDlg::DestroyLoadingWindow() {
@@ -181,7 +190,21 @@ void CPlayerDlg::OnCancel() {
     m_ending = true;
     NotifyEditorWindow(0);
     m_tray->Remove();
+    CloseModalDialogs();
     done(QDialog::Rejected);
+}
+
+void CPlayerDlg::CloseModalDialogs() {
+    // A command waiting in a dialog (an alert, a file chooser, the search) would
+    // keep the Player alive until the reader answers it. Each is cancelled, the
+    // innermost first; its command then ends as it does on Cancel.
+    while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        if (dialog == this)
+            break;
+        dialog->done(QDialog::Rejected);
+        if (dialog->isVisible())
+            break;  // it would not close: leave it rather than loop
+    }
 }
 
 void CPlayerDlg::PostClose() {
@@ -233,7 +256,7 @@ std::optional<std::u16string> CPlayerDlg::RunOpenFileDialog(const std::u16string
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdU16String();
 }
@@ -250,12 +273,12 @@ std::optional<std::u16string> CPlayerDlg::RunFolderDialog(const std::u16string& 
 void CPlayerDlg::RunSaveTextDialog(const std::u16string& text) {
     CTextFileDlg dialog(this);
     dialog.SetText(QString::fromStdU16String(text));
-    dialog.exec();
+    RunModal(dialog);
 }
 
 void CPlayerDlg::RunFileSearchDialog() {
     CFileSearchDlg dialog(this);
-    dialog.exec();
+    RunModal(dialog);
 }
 
 std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,

@@ -31,6 +31,9 @@ public:
     // During a sizing of this window every secondary window takes its rectangle.
     void OnSizing(const QRect& proposed);
 
+    // The dialog has ended (OnCancel or a failed start); the Player then ends.
+    bool Ended() const { return m_ending; }
+
     CShockwaveflash1& Flash() { return m_flash; }
     CLoading* Loading() const { return m_loading; }
     TrayIcon& Tray() { return *m_tray; }
@@ -91,6 +94,8 @@ protected:
 private:
     void OnInitDialog();
     void DeleteWorkspaceIfPresent();
+    void CloseModalDialogs();
+    void SetWindowText(const std::u16string& title);
 
     PlayerState m_state;
     CShockwaveflash1 m_flash;

@@ -65,6 +65,15 @@ RuffleEngine::RuffleEngine(QWidget* parent) {
         if (m_resultWait)
             m_resultWait->quit();
     });
+    // A movie runs whether its window is shown, minimised or hidden, as it did in
+    // the Flash control: music plays on in the tray, and another magazine loaded
+    // into an iconified window starts and asks to be shown. A page the engine
+    // thinks hidden gets no animation frames, and the movie engine runs on them.
+    page->setVisible(true);
+    QObject::connect(page, &QWebEnginePage::visibleChanged, m_view, [page](bool visible) {
+        if (!visible)
+            page->setVisible(true);
+    });
     QObject::connect(page, &QWebEnginePage::loadFinished, m_view, [this](bool) {
         m_pageReady = true;
         for (const QString& s : std::exchange(m_pendingScripts, {}))

@@ -15,7 +15,10 @@
 CLoading* g_loadingWnd = nullptr;
 
 CLoading::CLoading(CPlayerDlg* mainWindow)
-    : QDialog(mainWindow, Qt::Window | Qt::WindowStaysOnTopHint), m_mainWindow(mainWindow) {
+    // A splash without a caption, as the original had: under a window manager a
+    // title bar would offer a close button that must do nothing.
+    : QDialog(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_mainWindow(mainWindow) {
     setWindowTitle(QString::fromStdU16String(u"Loading"));
     g_loadingWnd = this;
     m_configWait.setInterval(1);

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "platform/message_box.h"
+#include "platform/run_modal.h"
 
 namespace {
 
@@ -31,13 +32,13 @@ int Show(const platform::MessageBoxRequest& r) {
     switch (r.style & 0xF) {
         case platform::MB_OKCANCEL:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            return box.exec() == QMessageBox::Ok ? platform::IDOK : platform::IDCANCEL;
+            return RunModal(box) == QMessageBox::Ok ? platform::IDOK : platform::IDCANCEL;
         case platform::MB_YESNO:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            return box.exec() == QMessageBox::Yes ? platform::IDYES : platform::IDNO;
+            return RunModal(box) == QMessageBox::Yes ? platform::IDYES : platform::IDNO;
         default:
             box.setStandardButtons(QMessageBox::Ok);
-            box.exec();
+            RunModal(box);
             return platform::IDOK;
     }
 }

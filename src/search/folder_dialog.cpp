@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 
+#include "platform/run_modal.h"
+
 namespace {
 
 QString ChooseFolder(QWidget* owner, const QString& title, const QString& start) {
@@ -11,7 +13,7 @@ QString ChooseFolder(QWidget* owner, const QString& title, const QString& start)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
 }

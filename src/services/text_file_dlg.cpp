@@ -7,6 +7,7 @@
 
 #include "platform/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/run_modal.h"
 #include "platform/text.h"
 
 CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
@@ -57,11 +58,11 @@ QByteArray CTextFileDlg::Encode(const QString& text, int encoding) {
 }
 
 bool CTextFileDlg::WriteFile(int encoding) {
-    QFileDialog dialog(nullptr, QString(), QString(), "Text Files (*.txt);;All Files (*.*)");
+    QFileDialog dialog(this, QString(), QString(), "Text Files (*.txt);;All Files (*.*)");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("txt");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return true;
     const QString path = dialog.selectedFiles().first();
     QFile file(path);

@@ -12,6 +12,11 @@ import flash.Lib;
 //   ei NAME ARG...        an ExternalInterface call; the result is logged
 //   note TEXT             logs TEXT
 //   wait MS               pauses
+//   stopif PATH           ends the script when PATH exists
+//   await PATH            pauses until PATH exists (the test's signal to go on)
+//   fill RRGGBB           paints the stage and far around it with one colour, as a
+//                         movie made to fill any screen does
+//   beat MS               from now on logs "beat" every MS, as music would play on
 class Probe extends Sprite {
     static function main() Lib.current.addChild(new Probe());
 
@@ -50,6 +55,21 @@ class Probe extends Sprite {
                     }
                     var r:Dynamic = Reflect.callMethod(ExternalInterface, Reflect.field(ExternalInterface, "call"), args);
                     log(f[1] + "=" + Std.string(r));
+                case "stopif":
+                    if (ExternalInterface.call("brivol_fileexists", f[1]) == true) return;
+                case "beat":
+                    new haxe.Timer(Std.parseInt(f[1])).run = function() log("beat");
+                case "await":
+                    if (ExternalInterface.call("brivol_fileexists", f[1]) != true) {
+                        lines.unshift(f.join("\t"));
+                        haxe.Timer.delay(step, 100);
+                        return;
+                    }
+                case "fill":
+                    graphics.clear();
+                    graphics.beginFill(Std.parseInt("0x" + f[1]));
+                    graphics.drawRect(-4000, -4000, 8000, 8000);
+                    graphics.endFill();
                 case "wait":
                     haxe.Timer.delay(step, Std.parseInt(f[1]));
                     return;

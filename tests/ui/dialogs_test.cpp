@@ -6,6 +6,7 @@
 #include "search/file_search_dlg.h"
 #include "search/folder_dialog.h"
 #include "services/text_file_dlg.h"
+#include "services/tray_icon.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -205,4 +206,33 @@ TEST(Screenshots, DialogsDraw) {
     search.IncludeEdit()->setText("*.txt|*.jpg");
     search.Search();
     save(search, "file-search-dialog.png");
+}
+
+// While a command waits in a dialog, the tray still works: its show and hide
+// items act on the main window only and leave the command waiting, and its exit
+// item cancels the dialog, so the command ends as on Cancel, then the Player.
+TEST_F(WindowsTest, TheTrayActsWhileACommandWaitsInADialog) {
+    StandardIssue();
+    Start();
+    MainEngine()->RaiseFSCommand("start", "");
+    bool stillOpenAfterHideAndShow = false;
+    Qt::WindowModality modality = Qt::NonModal;
+    WhenOpen<CTextFileDlg>({[&](CTextFileDlg* d) {
+                                modality = d->windowModality();
+                                dlg->Tray().OnCommand(TrayIcon::ID_TRAY_HIDE);
+                            },
+                            [&](CTextFileDlg* d) {
+                                EXPECT_FALSE(dlg->isVisible());
+                                dlg->Tray().OnCommand(TrayIcon::ID_TRAY_SHOW);
+                                stillOpenAfterHideAndShow = d->isVisible() && dlg->isVisible();
+                            },
+                            [&](CTextFileDlg*) { dlg->Tray().OnCommand(TrayIcon::ID_TRAY_EXIT); }});
+    dlg->Tray().SetShown(true);
+    MainEngine()->RaiseFlashCall(Invoke("brivol_savetextfile", "<string>hello</string>"));
+    // Modal to the main window only: the tray icon's own window keeps its input.
+    EXPECT_EQ(modality, Qt::WindowModal);
+    EXPECT_TRUE(stillOpenAfterHideAndShow);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(dlg->Ended());
+    EXPECT_FALSE(dlg->Tray().IsShown());
 }

@@ -194,6 +194,8 @@ TEST_F(WindowsTest, APackageWithoutConfigStillStartsItsMovie) {
     EXPECT_EQ(dlg->Loading()->FlashActive(), 0);
     MainEngine()->RaiseFSCommand("start", "");
     EXPECT_EQ(dlg->size(), QSize(600, 500));  // the defaults
+    // Named by the file, not "Loading..." for ever.
+    EXPECT_EQ(dlg->windowTitle().toStdU16String(), platform::AppName());
 }
 
 TEST_F(WindowsTest, SecondaryWindowIds) {

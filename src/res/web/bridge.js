@@ -174,6 +174,34 @@
     },
   });
 
+  // ---- Frames while the window is hidden ----------------------------------
+  // The movie engine advances on animation frames, and a view that is hidden
+  // (a Player in the tray) draws none, so none come. Every frame asked for also
+  // gets a timer: whichever comes first runs it, and a hidden movie runs on
+  // timers at its own pace (the host keeps the page counted as visible, so the
+  // timers are not throttled).
+
+  const nativeFrame = window.requestAnimationFrame.bind(window);
+  const nativeCancelFrame = window.cancelAnimationFrame.bind(window);
+  const hiddenFrameMs = 40;
+  const frames = new Map();
+  let nextFrame = 1;
+  function dropFrame(id) {
+    const f = frames.get(id);
+    if (!f) return false;
+    frames.delete(id);
+    nativeCancelFrame(f.frame);
+    clearTimeout(f.timer);
+    return true;
+  }
+  window.requestAnimationFrame = (callback) => {
+    const id = nextFrame++;
+    const run = (time) => { if (dropFrame(id)) callback(time); };
+    frames.set(id, { frame: nativeFrame(run), timer: setTimeout(() => run(performance.now()), hiddenFrameMs) });
+    return id;
+  };
+  window.cancelAnimationFrame = (id) => { dropFrame(id); };
+
   // ---- fetch over XMLHttpRequest ------------------------------------------
   // This engine version cannot fetch() from a custom scheme; the movie engine
   // loads everything with fetch().

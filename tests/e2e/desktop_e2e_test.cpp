@@ -1,0 +1,302 @@
+// The real Player on a reader's desktop: an X server with a window manager and
+// a tray host (tests/e2e/desktop-session starts them), driven by mouse clicks.
+
+#include <QImage>
+
+#include <fstream>
+#include <regex>
+
+#include "e2e/player_run.h"
+#include "support/x11_desktop.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::WaitUntil;
+
+namespace {
+
+constexpr const char* kTitle = "Desktop 桌面";
+
+bool IsColour(QRgb pixel, QRgb colour) {
+    const auto near = [](int a, int b) { return std::abs(a - b) <= 8; };
+    return near(qRed(pixel), qRed(colour)) && near(qGreen(pixel), qGreen(colour)) &&
+           near(qBlue(pixel), qBlue(colour));
+}
+
+// Every process that inherited this environment entry (the Player's web-engine
+// helpers do).
+int ProcessesWithEnvironment(const std::string& entry) {
+    int count = 0;
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        std::ifstream in(e.path() / "environ", std::ios::binary);
+        std::string env((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (env.find(entry + '\0') != std::string::npos)
+            ++count;
+    }
+    return count;
+}
+
+class DesktopRun : public PlayerRun {
+protected:
+    void SetUp() override {
+        PlayerRun::SetUp();
+        if (!desktop.IsOpen())
+            GTEST_SKIP() << "needs an X server";
+        if (!WaitUntil([&] { return desktop.HasWindowManager() && desktop.HasTrayHost(); }))
+            GTEST_SKIP() << "needs a window manager and a tray host (tests/e2e/desktop-session)";
+        platform = "xcb";
+        Config(std::string("<MSG><Wnd Width='640' Height='480' bShowTitle='true' Title='") +
+               kTitle + "'/></MSG>");
+    }
+
+    bool LogHas(const std::string& text, std::chrono::milliseconds limit = 30s) {
+        return WaitUntil([&] { return Log().find(text) != std::string::npos; }, limit);
+    }
+    int Count(const std::string& word) const {
+        const std::string log = Log();
+        int n = 0;
+        for (size_t at = log.find(word); at != std::string::npos; at = log.find(word, at + 1))
+            ++n;
+        return n;
+    }
+    // The probe's `await` goes on once this file exists.
+    void Signal(const std::string& name) { test::WriteFile(dir / name, ""); }
+    std::string Awaits(const std::string& name) { return "await\t" + (dir / name) + "\n"; }
+
+    std::optional<test::X11Window> Main() const { return desktop.Find(kTitle); }
+    bool MainViewable() const {
+        const auto w = Main();
+        return w && w->viewable;
+    }
+    test::X11Window TrayIcon() const {
+        std::optional<test::X11Window> icon;
+        EXPECT_TRUE(WaitUntil([&] { return (icon = desktop.TrayIcon()) && icon->viewable; }))
+            << "no icon in the tray";
+        return icon.value_or(test::X11Window{});
+    }
+    static QPoint Centre(const test::X11Window& w) { return w.geometry.center(); }
+
+    // Right-clicks the tray icon and picks item `index` of the menu it opens.
+    void PickFromTrayMenu(int index, int items) {
+        const QPoint icon = Centre(TrayIcon());
+        ASSERT_TRUE(test::X11Desktop::Click(icon.x(), icon.y(), 3));
+        std::optional<test::X11Window> menu;
+        ASSERT_TRUE(WaitUntil([&] { return (menu = desktop.PopupMenu()) && menu->viewable; }))
+            << "the tray menu did not open";
+        const QRect r = menu->geometry;
+        const int y = r.top() + r.height() * (2 * index + 1) / (2 * items);
+        ASSERT_TRUE(test::X11Desktop::Click(r.left() + r.width() / 2, y, 1));
+    }
+
+    void Shot(const std::string& name) {
+        desktop.Screenshot().save(
+            QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + name + ".png"));
+    }
+
+    void Terminate() {
+        if (pid > 0)
+            kill(pid, SIGTERM);
+        EXPECT_TRUE(WaitForExit(10s));
+    }
+
+    test::X11Desktop desktop;
+};
+
+}  // namespace
+
+TEST_F(DesktopRun, HidingToTheTrayKeepsThePlayerAndItsMovieRunning) {
+    Script("fs\tstart\nnote\tshown\n" + Awaits("hide") + "ei\tbrivol_hidewindow\nnote\thidden\n" +
+           "beat\t100\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("shown")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return MainViewable(); }));
+    const QRect before = Main()->geometry;
+    Signal("hide");
+    ASSERT_TRUE(LogHas("hidden")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return !MainViewable(); })) << "the window is still mapped";
+    EXPECT_TRUE(Running()) << "hiding to the tray ended the Player";
+    EXPECT_EQ(Workspaces().size(), 1u);
+    // The movie runs at its own pace while hidden: 20 beats of 100 ms take 2 s,
+    // not the 20 s a throttled page would need.
+    const int beats = Count("beat");
+    EXPECT_TRUE(WaitUntil([&] { return Count("beat") >= beats + 20; }, 5s))
+        << Count("beat") - beats << " beats";
+    const test::X11Window icon = TrayIcon();
+    Shot("desktop-hidden-to-tray");
+
+    ASSERT_TRUE(test::X11Desktop::Click(Centre(icon).x(), Centre(icon).y(), 1, 2));
+    ASSERT_TRUE(WaitUntil([&] { return MainViewable(); })) << "a double-click did not restore";
+    EXPECT_EQ(Main()->geometry, before);
+    Terminate();
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+TEST_F(DesktopRun, TheTrayMenuOpensOnRightClickAndItsItemsAct) {
+    Script("fs\tstart\nei\tbrivol_systray\t1\nnote\ttray\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("tray")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return MainViewable(); }));
+
+    PickFromTrayMenu(0, 2);  // "隐藏主窗口"
+    EXPECT_TRUE(WaitUntil([&] { return !MainViewable(); })) << "the hide item did not hide";
+    PickFromTrayMenu(0, 2);  // "显示主窗口"
+    EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the show item did not show";
+    PickFromTrayMenu(1, 2);  // "退出"
+    ASSERT_TRUE(WaitForExit(10s)) << "the exit item did not end the Player";
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+TEST_F(DesktopRun, MinWindowIconifiesWithoutTheTrayAndHidesWithIt) {
+    Script("fs\tstart\nnote\tshown\n" + Awaits("go1") + "fs\tmin_window\nnote\tminimised\n" +
+           Awaits("go2") + "ei\tbrivol_restore\nnote\trestored\n" + Awaits("go3") +
+           "ei\tbrivol_systray\t1\nfs\tmin_window\nnote\thidden\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("shown")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return MainViewable(); }));
+
+    Signal("go1");
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto w = Main();
+        return w && w->iconified && !w->viewable;
+    })) << "min_window did not iconify";
+    Signal("go2");  // the movie, still running while iconified, restores the window
+    EXPECT_TRUE(LogHas("restored", 10s));
+    EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the restore command did not";
+    Signal("go3");
+    EXPECT_TRUE(LogHas("hidden", 10s));
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto w = Main();
+        return w && !w->viewable && !w->iconified;
+    })) << "with the tray icon shown, min_window must hide";
+    EXPECT_TRUE(Running());
+    const test::X11Window icon = TrayIcon();
+    ASSERT_TRUE(test::X11Desktop::Click(Centre(icon).x(), Centre(icon).y(), 1, 2));
+    EXPECT_TRUE(WaitUntil([&] { return MainViewable(); }));
+    Terminate();
+}
+
+TEST_F(DesktopRun, AnotherMagazineShowsItselfAndGoesBack) {
+    fs::create_directories(dir / "issue/second");
+    fs::copy_file(PROBE_SWF, dir / "issue/second/vellmain.swf");
+    test::WriteFile(dir / "issue/second/script.txt", "log\t" + (dir / "log.txt") +
+                                                         "\nfs\tstart\nnote\tsecond start\n" +
+                                                         Awaits("back") + "fs\topenothermag\t0\n");
+    Script("fs\tstart\nnote\tmain start\nstopif\t" + (dir / "visited") +
+           "\nei\tbrivol_extractfile\t" + (dir / "log.txt") + "\t" + (dir / "visited") +
+           "\nfs\topenothermag\tsecond\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("main start")) << Stderr();
+    EXPECT_TRUE(LogHas("second start", 10s)) << "the second magazine did not start by itself";
+    EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the second magazine is not shown";
+    Shot("desktop-second-magazine");
+    Signal("back");
+    EXPECT_TRUE(WaitUntil([&] { return Count("main start") == 2; }, 10s)) << Log();
+    EXPECT_TRUE(WaitUntil([&] { return MainViewable(); }));
+    Terminate();
+}
+
+// A termination signal ends the Player within moments whatever dialog is open.
+TEST_F(DesktopRun, ATerminationSignalEndsThePlayerWithADialogOpen) {
+    unattendedBoxes = false;
+    const std::pair<std::string, std::string> dialogs[] = {
+        {"ei\tbrivol_alert\thello", "信息"}, {"ei\tbrivol_savetextfile\thello", "保存文本文件"}};
+    for (const auto& [command, title] : dialogs) {
+        SCOPED_TRACE(title);
+        test::WriteFile(dir / "log.txt", "");
+        Script("fs\tstart\nnote\tshown\n" + command + "\n");
+        ASSERT_TRUE(Pack());
+        Start(dir / "issue.bin");
+        ASSERT_TRUE(LogHas("shown")) << Stderr();
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto w = desktop.Find(title);
+            return w && w->viewable;
+        })) << "the dialog did not open";
+        kill(pid, SIGTERM);
+        ASSERT_TRUE(WaitForExit(3s)) << "still running 3 s after SIGTERM";
+        EXPECT_TRUE(Workspaces().empty());
+        EXPECT_TRUE(
+            WaitUntil([&] { return ProcessesWithEnvironment("TMPDIR=" + (dir / "tmp")) == 0; }, 3s))
+            << "web-engine processes outlived the Player";
+    }
+}
+
+TEST_F(DesktopRun, FullScreenCoversEveryRow) {
+    Script("fill\tc03020\nfs\tstart\nfs\tmax_window\nnote\tfull\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("full")) << Stderr();
+    const QRect screen(0, 0, 1024, 768);
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto w = Main();
+        return w && w->viewable && w->geometry == screen;
+    })) << "not full screen";
+    QImage shot;
+    const auto covered = [&] {
+        shot = desktop.Screenshot();
+        for (int y = 0; y < shot.height(); ++y) {
+            if (!IsColour(shot.pixel(shot.width() / 2, y), qRgb(0xc0, 0x30, 0x20)))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(covered)) << "a row of the screen is not the movie's";
+}
+
+// The demo issue, clicked as a reader would: the Tools page, then Full screen.
+TEST_F(DesktopRun, TheDemoIssueFillsTheScreen) {
+    Start(DEMO_ISSUE);
+    const std::string demoTitle = "示例杂志 · Demo Magazine";
+    std::optional<test::X11Window> w;
+    ASSERT_TRUE(WaitUntil([&] { return (w = desktop.Find(demoTitle)) && w->viewable; }, 30s));
+    // Where the movie's stage begins, below the title strip, once the window has
+    // settled where the Player centred it.
+    QPoint movie;
+    ASSERT_TRUE(WaitUntil([&] {
+        w = desktop.Find(demoTitle);
+        movie = w ? w->geometry.topLeft() + QPoint(0, 16) : QPoint();
+        return w && w->geometry.topLeft() == QPoint((1024 - 800) / 2, (768 - 600) / 2) &&
+               IsColour(desktop.Screenshot().pixel(movie + QPoint(5, 300)), qRgb(0x1d, 0x5f, 0xa8));
+    })) << "not drawn";
+    ASSERT_TRUE(test::X11Desktop::Click(movie.x() + 75, movie.y() + 181, 1));  // Tools
+    // The first button of the Tools page, drawn once the page is there.
+    const QPoint fullScreen = movie + QPoint(166 + 188, 16 + 13);  // right of its label
+    ASSERT_TRUE(WaitUntil(
+        [&] { return IsColour(desktop.Screenshot().pixel(fullScreen), qRgb(0xe8, 0xf0, 0xfb)); }));
+    ASSERT_TRUE(test::X11Desktop::Click(fullScreen.x(), fullScreen.y(), 1));
+    ASSERT_TRUE(WaitUntil([&] {
+        return (w = desktop.Find(demoTitle)) && w->geometry == QRect(0, 0, 1024, 768);
+    })) << "not full screen";
+    // The sidebar runs from the top row of the screen to the bottom one.
+    EXPECT_TRUE(WaitUntil([&] {
+        const QImage shot = desktop.Screenshot();
+        for (int y = 0; y < shot.height(); ++y) {
+            if (!IsColour(shot.pixel(5, y), qRgb(0x1d, 0x5f, 0xa8)))
+                return false;
+        }
+        return true;
+    })) << "a band of the screen is not the issue's";
+    Shot("desktop-demo-full-screen");
+    Terminate();
+}
+
+TEST_F(DesktopRun, TheLoadingWindowIsAnUndecoratedSplash) {
+    Config(
+        "<MSG><Wnd Width='640' Height='480' bShowLoading='TRUE' LoadX='300' LoadY='200'/></MSG>");
+    Script(Awaits("go") + "fs\tstart\nnote\tshown\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    std::optional<test::X11Window> loading;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (loading = desktop.Find("Loading")) && loading->viewable; }));
+    EXPECT_EQ(loading->geometry.size(), QSize(300, 200));
+    EXPECT_TRUE(loading->frameExtents.isNull()) << "decorated by the window manager";
+    EXPECT_EQ(loading->geometry.topLeft(), QPoint((1024 - 300) / 2, (768 - 200) / 2));
+    Signal("go");
+    ASSERT_TRUE(LogHas("shown"));
+    Terminate();
+}
