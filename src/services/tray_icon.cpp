@@ -41,6 +41,4 @@ void TrayIcon::OnCommand(int id) {
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick)
         m_window->ShowWindow(ShowCommand::Restore);
-    if (reason == QSystemTrayIcon::Context)
-        BuildMenu();
 }

@@ -77,15 +77,21 @@ protected:
     static QPoint Centre(const test::X11Window& w) { return w.geometry.center(); }
 
     // Right-clicks the tray icon and picks item `index` of the menu it opens.
-    void PickFromTrayMenu(int index, int items) {
+    void PickFromTrayMenu(int index, int items, const std::string& screenshot = "") {
         const QPoint icon = Centre(TrayIcon());
         ASSERT_TRUE(test::X11Desktop::Click(icon.x(), icon.y(), 3));
         std::optional<test::X11Window> menu;
         ASSERT_TRUE(WaitUntil([&] { return (menu = desktop.PopupMenu()) && menu->viewable; }))
             << "the tray menu did not open";
         const QRect r = menu->geometry;
-        const int y = r.top() + r.height() * (2 * index + 1) / (2 * items);
-        ASSERT_TRUE(test::X11Desktop::Click(r.left() + r.width() / 2, y, 1));
+        const QPoint item(r.left() + r.width() / 2,
+                          r.top() + r.height() * (2 * index + 1) / (2 * items));
+        if (!screenshot.empty()) {
+            // Off the icon first, or its tooltip comes up over the menu.
+            ASSERT_TRUE(test::X11Desktop::MoveTo(item.x(), item.y()));
+            Shot(screenshot);
+        }
+        ASSERT_TRUE(test::X11Desktop::Click(item.x(), item.y(), 1));
     }
 
     void Shot(const std::string& name) {
@@ -141,7 +147,7 @@ TEST_F(DesktopRun, TheTrayMenuOpensOnRightClickAndItsItemsAct) {
 
     PickFromTrayMenu(0, 2);  // "隐藏主窗口"
     EXPECT_TRUE(WaitUntil([&] { return !MainViewable(); })) << "the hide item did not hide";
-    PickFromTrayMenu(0, 2);  // "显示主窗口"
+    PickFromTrayMenu(0, 2, "desktop-tray-menu");  // "显示主窗口"
     EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the show item did not show";
     PickFromTrayMenu(1, 2);  // "退出"
     ASSERT_TRUE(WaitForExit(10s)) << "the exit item did not end the Player";
@@ -298,5 +304,34 @@ TEST_F(DesktopRun, TheLoadingWindowIsAnUndecoratedSplash) {
     EXPECT_EQ(loading->geometry.topLeft(), QPoint((1024 - 300) / 2, (768 - 200) / 2));
     Signal("go");
     ASSERT_TRUE(LogHas("shown"));
+    Terminate();
+}
+
+// A secondary window shows its movie within moments of appearing, not a blank
+// grey for seconds.
+TEST_F(DesktopRun, ASecondaryWindowShowsItsMovieSoon) {
+    fs::create_directories(dir / "issue/sec");
+    fs::copy_file(PROBE_SWF, dir / "issue/sec/vellmain.swf");
+    test::WriteFile(dir / "issue/sec/script.txt", "fill\t20c030\n");
+    Script("fs\tstart\nnote\tshown\n" + Awaits("open") +
+           "ei\tbrivol_openflashwindow\tsec/vellmain.swf\t1\t300\t200\t0\nnote\topened\n");
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("shown")) << Stderr();
+    std::optional<test::X11Window> main;
+    ASSERT_TRUE(WaitUntil([&] { return (main = Main()) && main->viewable; }));
+    // The Player places it 30 px right of and 40 px below the main window.
+    const QPoint centre = main->geometry.topLeft() + QPoint(30 + 150, 40 + 100);
+    Signal("open");
+    ASSERT_TRUE(LogHas("opened", 10s));
+    const auto opened = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return IsColour(desktop.Screenshot().pixel(centre), qRgb(0x20, 0xc0, 0x30)); }, 3s))
+        << "blank for more than 3 s";
+    Shot("desktop-secondary-window");
+    std::fprintf(stderr, "secondary window drawn %lld ms after opening\n",
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - opened)
+                                            .count()));
     Terminate();
 }

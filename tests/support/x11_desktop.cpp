@@ -228,6 +228,11 @@ bool X11Desktop::Click(int x, int y, int button, int count) {
     return std::system(command.c_str()) == 0;
 }
 
+bool X11Desktop::MoveTo(int x, int y) {
+    const std::string command = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
+    return std::system(command.c_str()) == 0;
+}
+
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {

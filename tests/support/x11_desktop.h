@@ -45,6 +45,7 @@ public:
 
     // Mouse through xdotool: a button clicked `count` times at an absolute point.
     static bool Click(int x, int y, int button, int count = 1);
+    static bool MoveTo(int x, int y);
 
 private:
     std::optional<X11Window> Describe(unsigned long id) const;
