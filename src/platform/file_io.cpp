@@ -1,10 +1,14 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 namespace platform {
 
@@ -71,6 +75,43 @@ bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes
         close(dirFd);
     }
     return true;
+}
+
+void RemoveStaleTemporaries(const std::string& nativePath) {
+    const size_t slash = nativePath.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : nativePath.substr(0, slash);
+    const std::string prefix =
+        (slash == std::string::npos ? nativePath : nativePath.substr(slash + 1)) + ".tmp-";
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = readdir(d)) {
+        if (std::string_view(e->d_name).starts_with(prefix))
+            unlink((dir + "/" + e->d_name).c_str());
+    }
+    closedir(d);
+}
+
+FileLock::FileLock(const std::string& nativePath) {
+    const std::string lock = nativePath + ".lock";
+    const size_t slash = lock.find_last_of('/');
+    if (slash != std::string::npos)
+        CreateFolders(lock.substr(0, slash));
+    m_fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0)
+        return;
+    while (flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+}
+
+FileLock::~FileLock() {
+    if (m_fd >= 0)
+        close(m_fd);  // releases the lock
 }
 
 }  // namespace platform

@@ -24,4 +24,23 @@ bool ReadFileBytes(const std::string& nativePath, std::string& bytes);
 // Creates the target's folder (mode 0700) when missing.
 bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes);
 
+// Temporary files WriteFileAtomically left beside `nativePath` when its writer
+// died mid-save. Call it only while holding the target's FileLock.
+void RemoveStaleTemporaries(const std::string& nativePath);
+
+// An exclusive advisory lock on `nativePath + ".lock"` (created mode 0600 with
+// its folder), held for the object's life; it waits for other holders, in this
+// process or another.
+class FileLock {
+public:
+    explicit FileLock(const std::string& nativePath);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 }  // namespace platform

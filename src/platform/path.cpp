@@ -54,42 +54,59 @@ bool DeleteFile(std::u16string_view path) {
     return unlink(native.c_str()) == 0;
 }
 
-bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists) {
-    const int in = open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    struct stat st {};
-    if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(in);
-        return false;
+namespace {
+
+// Opens a path only when it is a regular file. O_NONBLOCK keeps the open of a
+// named pipe from waiting for its other end; anything but a regular file (a
+// pipe, a device, a folder) is closed again and refused.
+int OpenRegular(const std::string& native, int flags, struct stat& st, mode_t mode = 0) {
+    const int fd = open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
     }
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-    const int out = open(NativePath(to).c_str(), flags, 0644);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    bool ok = true;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool CopyAll(int in, int out) {
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = read(in, buffer, sizeof buffer);
         if (n == 0)
-            break;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
+            return true;
+        if (n < 0)
+            return false;
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
+            if (w <= 0)
+                return false;
             done += w;
         }
-        if (!ok)
-            break;
     }
+}
+
+}  // namespace
+
+bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists) {
+    struct stat source {};
+    const int in = OpenRegular(NativePath(from), O_RDONLY, source);
+    if (in < 0)
+        return false;
+    // The destination is truncated only once it is known to be another file than
+    // the source: a copy onto itself (by any name or link) would empty it.
+    struct stat target {};
+    const int out =
+        OpenRegular(NativePath(to), O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0), target, 0644);
+    if (out < 0 || (target.st_dev == source.st_dev && target.st_ino == source.st_ino)) {
+        if (out >= 0)
+            close(out);
+        close(in);
+        return false;
+    }
+    bool ok = ftruncate(out, 0) == 0 && CopyAll(in, out);
     close(in);
     if (close(out) != 0)
         ok = false;
@@ -108,7 +125,8 @@ std::FILE* OpenFileForWrite(std::u16string_view path) {
 }
 
 std::FILE* OpenExistingForUpdate(std::u16string_view path) {
-    const int fd = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
+    struct stat st {};
+    const int fd = OpenRegular(NativePath(path), O_RDWR, st);
     if (fd < 0)
         return nullptr;
     std::FILE* f = fdopen(fd, "r+b");

@@ -21,6 +21,8 @@ bool CreateDirectory(std::u16string_view path);  // one level, mode 0700
 bool RemoveDirectory(std::u16string_view path);
 bool DeleteFile(std::u16string_view path);  // a file or a symbolic link
 // Copies the contents of `from` onto `to`; fails if `to` exists and failIfExists.
+// Only a regular file is copied, onto a regular file or a new one; a copy onto
+// the source itself (by another name or link) fails and leaves it as it was.
 bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists);
 
 struct DirEntry {
@@ -34,7 +36,7 @@ struct DirEntry {
 // Opens a file for writing (created or truncated). A symbolic link in the last
 // component is refused rather than followed.
 std::FILE* OpenFileForWrite(std::u16string_view path);
-// Opens an existing file for reading and writing; never creates one.
+// Opens an existing regular file for reading and writing; never creates one.
 std::FILE* OpenExistingForUpdate(std::u16string_view path);
 
 // True when some existing component of `relative` below `root` is a symbolic

@@ -197,8 +197,15 @@ bool ParseData(std::u16string_view text, RegistryValue& value) {
     return ParseHexBytes(rest, value.data);
 }
 
+// A line of the file cannot hold a line break or another control character.
+bool HasControlCharacters(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20; });
+}
+
 std::u16string FormatData(const RegistryValue& v) {
-    if (v.type == REG_SZ)
+    // A string with such characters is written as regedit writes any string it
+    // cannot quote: its UTF-16LE bytes as hex(1):.
+    if (v.type == REG_SZ && !HasControlCharacters(TextOf(v.data)))
         return Quote(TextOf(v.data));
     char buffer[16];
     if (v.type == REG_DWORD && v.data.size() == 4) {
@@ -348,12 +355,20 @@ void RegistryStore::Refresh() {
         return;
     m_loaded = stamp;
     m_keys.clear();
+    m_unreadable = false;
+    if (stamp == platform::FileStamp{})
+        return;  // no store yet
     std::string bytes;
-    if (platform::ReadFileBytes(m_path, bytes)) {
-        Keys keys;
-        if (Parse(bytes, keys))
-            m_keys = std::move(keys);
+    Keys keys;
+    if (platform::ReadFileBytes(m_path, bytes) && Parse(bytes, keys)) {
+        m_keys = std::move(keys);
+        return;
     }
+    m_unreadable = true;
+    std::fprintf(stderr,
+                 "%s cannot be read as a registry file: it is kept as it is and nothing is "
+                 "saved into it until it is mended or removed\n",
+                 m_path.c_str());
 }
 
 std::string RegistryStore::Export() const {
@@ -375,6 +390,11 @@ std::string RegistryStore::Export() const {
 }
 
 bool RegistryStore::Save() {
+    // Saving over a file that did not parse would replace every value the reader
+    // had with the few this process knows.
+    if (m_unreadable)
+        return false;
+    platform::RemoveStaleTemporaries(m_path);
     if (!platform::WriteFileAtomically(m_path, Export()))
         return false;
     m_loaded = platform::StampOf(m_path);
@@ -405,6 +425,10 @@ std::optional<RegistryValue> RegistryStore::GetValue(RegistryRoot root, std::u16
 
 bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey,
                              std::u16string_view name, RegistryValue value) {
+    if (HasControlCharacters(name))
+        return false;  // no line of the file can name it
+    // Read, change and save as one step against other Players writing too.
+    const platform::FileLock lock(m_path);
     if (!KeyExists(root, subKey))
         return false;
     m_keys[KeyPath(root, subKey)][std::u16string(name)] = std::move(value);
@@ -412,6 +436,7 @@ bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey,
 }
 
 bool RegistryStore::Import(std::string_view fileBytes) {
+    const platform::FileLock lock(m_path);
     Refresh();
     Keys merged = m_keys;
     if (!Parse(fileBytes, merged))

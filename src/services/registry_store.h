@@ -1,8 +1,9 @@
 #pragma once
 // The registry of this platform: the five roots as a tree of keys holding typed
 // values, kept in the Windows ".reg" text format in one file per user and
-// written atomically (temporary file, then rename). A file another process
-// changed is read again before each operation.
+// written atomically (temporary file, then rename) under a lock shared with
+// other processes. A file another process changed is read again before each
+// operation; a file that does not parse is kept and never saved over.
 
 #include <cstdint>
 #include <map>
@@ -68,6 +69,7 @@ private:
     std::string m_path;
     Keys m_keys;
     platform::FileStamp m_loaded;
+    bool m_unreadable = false;  // the file exists but does not parse: never saved over
 };
 
 // One key of the registry, read or written one value at a time with the buffer

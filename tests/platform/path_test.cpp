@@ -1,8 +1,14 @@
 #include "platform/path.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include "support/test_support.h"
 
@@ -38,6 +44,69 @@ TEST(FileCalls, CopyFileOverwritesOnlyWhenAllowed) {
     EXPECT_FALSE(CopyFile(test::U16(dir / "none"), test::U16(dir / "c"), false));
     EXPECT_FALSE(test::Exists(dir / "c"));
     EXPECT_FALSE(CopyFile(test::U16(dir / "a"), u"", false));
+}
+
+namespace {
+
+// Runs `job` in a child process; false when it has not finished within 5 s
+// (the child is then killed), so that a hang fails the test instead of
+// stopping it.
+bool FinishesSoon(const std::function<bool()>& job, bool& result) {
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(job() ? 0 : 1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    result = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return true;
+}
+
+}  // namespace
+
+// A copy whose destination is its own source (by any name) would truncate the
+// file before reading it: it fails and the file keeps its bytes.
+TEST(FileCalls, ACopyOntoItselfKeepsTheFile) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a", "precious");
+    mkdir((dir / "sub").c_str(), 0700);
+    ASSERT_EQ(link((dir / "a").c_str(), (dir / "hard").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "a").c_str(), (dir / "soft").c_str()), 0);
+    for (const std::string& same : {dir / "a", dir / "sub/../a", dir / "hard", dir / "soft"}) {
+        SCOPED_TRACE(same);
+        EXPECT_FALSE(CopyFile(test::U16(dir / "a"), test::U16(same), false));
+        EXPECT_EQ(test::ReadFile(dir / "a"), "precious");
+    }
+}
+
+// Only regular files are copied or appended to: a named pipe or a device would
+// block for ever or never end.
+TEST(FileCalls, PipesAndDevicesAreNotFiles) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    test::WriteFile(dir / "f", "x");
+    const std::pair<std::string, std::string> copies[] = {
+        {dir / "fifo", dir / "out"}, {"/dev/zero", "/dev/null"}, {dir / "f", dir / "fifo"}};
+    for (const auto& [from, to] : copies) {
+        SCOPED_TRACE(from + " -> " + to);
+        bool copied = true;
+        ASSERT_TRUE(FinishesSoon([&] { return CopyFile(test::U16(from), test::U16(to), false); },
+                                 copied));
+        EXPECT_FALSE(copied);
+    }
+    EXPECT_FALSE(test::Exists(dir / "out"));
+    bool opened = true;
+    ASSERT_TRUE(FinishesSoon(
+        [&] { return OpenExistingForUpdate(test::U16(dir / "fifo")) != nullptr; }, opened));
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(OpenExistingForUpdate(u"/dev/null"), nullptr);
 }
 
 TEST(FileCalls, ListDirectoryIsSortedAndKeepsLinksApart) {

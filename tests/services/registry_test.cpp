@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -112,6 +114,7 @@ TEST_F(Registry, AStrayTemporaryFileLosesNothing) {
     RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", fresh);
     EXPECT_EQ(key.ReadString(u"Path"), u"C:\\Program Files\\Mag");
     key.WriteString(u"After", u"crash");
+    EXPECT_FALSE(test::Exists(path + ".tmp-abcdef")) << "a dead writer's file is cleaned up";
     RegistryStore again(path);
     EXPECT_EQ(
         RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"After"),
@@ -119,6 +122,59 @@ TEST_F(Registry, AStrayTemporaryFileLosesNothing) {
     EXPECT_EQ(
         RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", again).ReadString(u"标题"),
         u"杂志");
+}
+
+// Any character a movie writes comes back, line breaks and control characters
+// among them, through the file another process reads.
+TEST_F(Registry, ValuesWithLineBreaksRoundTrip) {
+    const std::u16string odd = u"line one\r\nline two\n\"quoted\" \\ end\t\x01";
+    RegistryKey(RegistryRoot::CurrentUser, u"Software\\Magazine", store).WriteString(u"Odd", odd);
+    RegistryStore other(dir / "cfg/magazine-player/registry.reg");
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", other);
+    EXPECT_EQ(key.ReadString(u"Odd"), odd);
+    EXPECT_EQ(key.ReadString(u"标题"), u"杂志");  // and the rest of the file still reads
+}
+
+// A store that does not parse is never replaced by a save: the reader's values
+// stay in the file, which is kept as it is.
+TEST_F(Registry, AFileThatDoesNotParseIsNeverOverwritten) {
+    const std::string path = dir / "cfg/magazine-player/registry.reg";
+    const std::string damaged = Utf16File(kExport) + Utf16File(u"\"unterminated=\r\n").substr(2);
+    test::WriteFile(path, damaged);
+    RegistryStore fresh(path);
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", fresh);
+    key.WriteString(u"New", u"value");
+    EXPECT_FALSE(fresh.Import(Utf16File(kExport)));
+    EXPECT_EQ(test::ReadFile(path), damaged);
+}
+
+// Two processes writing into one key at once keep every value: the
+// read-change-write of each save is locked across processes.
+TEST_F(Registry, ConcurrentWritersLoseNothing) {
+    const std::string path = dir / "cfg/magazine-player/registry.reg";
+    constexpr int kEach = 150;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        if (children[c] == 0) {
+            RegistryStore own(path);
+            RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", own);
+            for (int i = 0; i < kEach; ++i)
+                key.WriteString(test::U16("w" + std::to_string(c) + "-" + std::to_string(i)), u"v");
+            _exit(0);
+        }
+    }
+    for (pid_t child : children)
+        waitpid(child, nullptr, 0);
+    RegistryStore fresh(path);
+    RegistryKey key(RegistryRoot::CurrentUser, u"Software\\Magazine", fresh);
+    int found = 0;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kEach; ++i)
+            found += key.ReadString(test::U16("w" + std::to_string(c) + "-" + std::to_string(i))) ==
+                     u"v";
+    }
+    EXPECT_EQ(found, 2 * kEach);
 }
 
 TEST_F(Registry, ExportRoundTripsThroughTheFileFormat) {
