@@ -1,5 +1,6 @@
 #include "bridge/external_interface.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "platform/text.h"
@@ -59,8 +60,12 @@ std::u16string InvokeWithInteger(std::u16string_view function, int value) {
 }
 
 std::u16string ProgressCall(double percent) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%f", percent);
-    return u"<invoke name=\"wmanum\" >  <arguments><string>" + platform::Widen(buffer) +
+    // As "%f" writes it in the C locale, whatever the reader's locale says the
+    // decimal separator is.
+    char buffer[400];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 6);
+    const std::string text(buffer, end.ec == std::errc() ? end.ptr : buffer);
+    return u"<invoke name=\"wmanum\" >  <arguments><string>" + platform::Widen(text) +
            u"</string></arguments></invoke>";
 }

@@ -104,7 +104,11 @@ private:
     }
 
     // alternation = repeat-expression [ '|' alternation ]
+    // Leaves `empty` as it was when there is nothing before a closer, so that an
+    // empty right side (`{a|}`) keeps the may-be-empty flag it starts with.
     void CompileAlternation(bool& empty) {
+        if (AtCloser())
+            return;
         const Mark start = Save();
         Emit(OpSavePos);
         const uint32_t callX = Emit(OpCall);
@@ -198,7 +202,8 @@ private:
             } else {
                 EmitGreedyOver(copy, x, start.slots, atomSlots);
             }
-            empty = atomEmpty;
+            // X+ matches X at least once; X+? may stop before trying it.
+            empty = lazy || atomEmpty;
             return;
         }
         empty = true;

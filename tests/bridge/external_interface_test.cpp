@@ -2,7 +2,49 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include "bridge/pipe_split.h"
+#include "support/test_support.h"
+
+namespace {
+
+// A locale whose decimal separator is a comma, made for the test, in force for
+// the object's life.
+class CommaDecimalLocale {
+public:
+    CommaDecimalLocale() {
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + (m_dir / "de_DE.UTF-8") + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return;
+        setenv("LOCPATH", m_dir.path().c_str(), 1);
+        m_active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    }
+    ~CommaDecimalLocale() {
+        std::setlocale(LC_ALL, "C");
+        unsetenv("LOCPATH");
+    }
+    bool Active() const { return m_active && std::localeconv()->decimal_point[0] == ','; }
+
+private:
+    test::TempDir m_dir;
+    bool m_active = false;
+};
+
+}  // namespace
+
+// What the Player formats for a movie does not follow the reader's locale.
+TEST(ProgressCall, UsesAPointUnderACommaLocale) {
+    CommaDecimalLocale locale;
+    if (!locale.Active())
+        GTEST_SKIP() << "no de_DE locale can be made here";
+    EXPECT_EQ(
+        ProgressCall(50.5),
+        u"<invoke name=\"wmanum\" >  <arguments><string>50.500000</string></arguments></invoke>");
+    EXPECT_EQ(ReplyNumber(-1234567), u"<number>-1234567</number>");
+}
 
 TEST(InvokeRequest, NeedsInvokeAndArguments) {
     InvokeRequest r;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "support/test_support.h"
+
 void PrintTo(const RegexInstruction& i, std::ostream* os) {
     *os << "{" << i.kind << "," << i.operand << "}";
 }
@@ -79,6 +81,18 @@ TEST(RegexSyntax, TrailingTextAfterACloserIsIgnored) {
     ASSERT_EQ(b.Parse(u"ab", true), RegexOk);
     EXPECT_EQ(a.Program(), b.Program());
     EXPECT_TRUE(Matches(u"ab]x", u"ab"));
+}
+
+// Every form that may match nothing is known so in every enclosing construct,
+// so that repeating it is refused rather than looping.
+TEST(RegexSyntax, RepeatingWhatMayBeEmptyIsRefusedEverywhere) {
+    for (const char16_t* p : {u"(a+?)*", u"(a+?)+", u"{a+?}*", u"{a|}*", u"{a|}+", u"(a|)*",
+                              u"({a*?})*", u"(!a*)*", u"(b|{c??})+"}) {
+        SCOPED_TRACE(test::U8(p));
+        EXPECT_EQ(ErrorOf(p), RegexInvalidRepeator);
+    }
+    EXPECT_EQ(ErrorOf(u"(a+)*"), RegexOk);  // X+ is as empty as X
+    EXPECT_EQ(ErrorOf(u"{a|b}*"), RegexOk);
 }
 
 TEST(RegexSyntax, Quantifiers) {
