@@ -4,6 +4,11 @@
 
 namespace {
 
+// The `n` bytes at `at`, or fewer (none) where the file ends first.
+std::string_view Slice(std::string_view d, size_t at, size_t n) {
+    return at < d.size() ? d.substr(at, n) : std::string_view();
+}
+
 uint32_t Be32(std::string_view d, size_t at) {
     if (at + 4 > d.size())
         return 0;
@@ -25,7 +30,9 @@ std::u16string FullName(std::string_view d, size_t face) {
     const uint16_t tables = Be16(d, face + 4);
     for (uint16_t t = 0; t < tables; ++t) {
         const size_t entry = face + 12 + size_t{t} * 16;
-        if (d.substr(entry, 4) != "name")
+        if (entry >= d.size())
+            break;  // the directory claims more tables than the file holds
+        if (Slice(d, entry, 4) != "name")
             continue;
         const size_t name = Be32(d, entry + 8);
         const uint16_t count = Be16(d, name + 2);
@@ -52,7 +59,7 @@ std::u16string FullName(std::string_view d, size_t face) {
 
 std::vector<std::u16string> UnicodeFullNames(std::string_view d) {
     std::vector<std::u16string> names;
-    if (d.substr(0, 4) == "ttcf") {
+    if (Slice(d, 0, 4) == "ttcf") {
         const uint32_t faces = Be32(d, 8);
         for (uint32_t i = 0; i < faces && i < 256; ++i)
             names.push_back(FullName(d, Be32(d, 12 + size_t{i} * 4)));

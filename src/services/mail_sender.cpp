@@ -146,8 +146,13 @@ public:
     }
 
 private:
-    // One reply: lines until one whose code is not followed by "-".
+    // One reply: lines until one whose code is not followed by "-". The time-out
+    // and a length cap bound the whole reply, so a server that trickles bytes or
+    // sends continuation lines without end cannot hold the Player.
     std::string ReadReply() {
+        static constexpr size_t kMaxReply = 16 * 1024;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.readTimeoutMs);
         std::string reply;
         for (;;) {
             const size_t eol = m_buffer.find("\r\n");
@@ -157,9 +162,14 @@ private:
                 reply += line;
                 if (line.size() < 4 || line[3] != '-')
                     return reply;
+                if (reply.size() > kMaxReply)
+                    return {};
                 continue;
             }
-            if (m_buffer.size() > 65536 || !Wait(POLLIN, m_options.readTimeoutMs))
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (reply.size() + m_buffer.size() > kMaxReply || left.count() <= 0 ||
+                !Wait(POLLIN, static_cast<int>(left.count())))
                 return {};
             char chunk[256];
             const ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);

@@ -239,6 +239,53 @@ TEST(MailFaults, ASilentServerTimesOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
 }
 
+namespace {
+
+// A server that sends `piece` every `everyMs` and never finishes a reply.
+class TricklingServer {
+public:
+    TricklingServer(std::string piece, int everyMs) {
+        m_listen = ListenOnFreePort(m_port);
+        m_thread = std::thread([this, piece, everyMs] {
+            pollfd p{m_listen, POLLIN, 0};
+            while (!m_stop && poll(&p, 1, 50) == 0) {
+            }
+            if (m_stop)
+                return;
+            const int c = accept(m_listen, nullptr, nullptr);
+            while (!m_stop && send(c, piece.data(), piece.size(), MSG_NOSIGNAL) > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(everyMs));
+            close(c);
+        });
+    }
+    ~TricklingServer() {
+        m_stop = true;
+        m_thread.join();
+        close(m_listen);
+    }
+    int port() const { return m_port; }
+
+private:
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+}  // namespace
+
+// The reply time-out bounds a whole reply, however the server spreads it out.
+TEST(MailFaults, ATricklingServerTimesOut) {
+    for (const auto& [piece, everyMs] : {std::pair<std::string, int>{"2", 300},
+                                         std::pair<std::string, int>{"220-more to come\r\n", 50}}) {
+        SCOPED_TRACE(piece);
+        TricklingServer server(piece, everyMs);
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(SendMail(u"127.0.0.1|u|p|f|t|s|b", {server.port(), 1000, 1000}), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    }
+}
+
 TEST(MailFaults, AServerThatClosesMidDialogue) {
     ScriptedServer server("220 ready\r\n", ScriptedServer::Mode::CloseAfterHelo);
     EXPECT_EQ(SendMail(u"127.0.0.1|u|p|f|t|s|b", On(server.port())), 0);
