@@ -7,11 +7,14 @@
 #include "app/player_dlg.h"
 #include "app/workspace.h"
 #include "bridge/player_scheme.h"
+#include "package/extraction.h"
 #include "platform/path.h"
 
 bool CPlayerApp::InitInstance() {
-    if (!CreateWorkspace())
+    if (!CreateWorkspace()) {
+        m_exitCode = 1;
         return false;
+    }
     PlayerSchemeHandler::Instance().SetWorkspace(
         QString::fromStdString(platform::NativePath(g_workspaceDir)));
     auto dlg = std::make_unique<CPlayerDlg>();
@@ -24,11 +27,13 @@ bool CPlayerApp::InitInstance() {
     dlg->show();
     if (!dlg->Ended())
         loop.exec();
+    m_exitCode = dlg->ExitCode();
     dlg.reset();  // its destructor takes the secondary windows with it
     return false;
 }
 
 int CPlayerApp::ExitInstance() {
+    StopExtraction();
     DeleteWorkspace();
-    return 0;
+    return m_exitCode;
 }

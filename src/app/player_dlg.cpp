@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include "app/workspace.h"
+#include "package/extraction.h"
 #include "package/loading_dlg.h"
 #include "package/window_config.h"
 #include "platform/editor_window.h"
@@ -65,6 +66,10 @@ void CPlayerDlg::OnInitDialog() {
     g_mainWnd = this;
     qApp->installEventFilter(this);
     m_loading = new CLoading(this);
+    connect(m_loading, &CLoading::packageUnreadable, this, [this] {
+        m_exitCode = 1;
+        PostClose();
+    });
     m_flash.Prepare(this);  // the movie engine starts while the issue is extracted
     m_loading->CentreAndShowOnTop();
     setGeometry(0, 0, 0, 0);
@@ -79,6 +84,7 @@ void CPlayerDlg::OnPlayerReady() {
         platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
                              platform::MB_ICONWARNING);
         m_ending = true;
+        m_exitCode = 1;
         done(QDialog::Accepted);
         return;
     }
@@ -89,16 +95,26 @@ void CPlayerDlg::OnPlayerReady() {
     NotifyEditorWindow(1);
     const std::u16string movie = g_workspaceDir + u"\\vellmain.swf";
     if (!platform::PathFileExists(movie)) {
-        // Without its main movie an issue can never show itself: say so and end,
+        // Without its main movie an issue can never show itself: say why and end,
         // rather than stay hidden.
-        platform::MessageBox(this, u"本期杂志缺少主影片 vellmain.swf，无法打开。", std::nullopt,
-                             platform::MB_ICONWARNING);
-        OnCancel();
-        return;
+        switch (g_extractOutcome.load()) {
+            case ExtractOutcome::NoIssue:
+                return FailToOpen(u"这个文件里没有杂志，无法打开。");
+            case ExtractOutcome::Damaged:
+                return FailToOpen(u"本期杂志已损坏，无法打开。");
+            case ExtractOutcome::Complete:
+                return FailToOpen(u"本期杂志缺少主影片 vellmain.swf，无法打开。");
+        }
     }
     m_flash.SetMovie(Native(movie));
     m_flash.Window()->show();
     m_flash.Play();
+}
+
+void CPlayerDlg::FailToOpen(std::u16string_view message) {
+    platform::MessageBox(this, message, std::nullopt, platform::MB_ICONWARNING);
+    m_exitCode = 1;
+    OnCancel();
 }
 
 void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
@@ -212,6 +228,7 @@ void CPlayerDlg::PostClose() {
 }
 
 void CPlayerDlg::DeleteWorkspaceIfPresent() {
+    StopExtraction();  // the worker must not write into a folder being deleted
     if (!g_workspaceDir.empty() && platform::PathFileExists(g_workspaceDir))
         DeleteFolderTree(g_workspaceDir);
 }

@@ -33,6 +33,8 @@ public:
 
     // The dialog has ended (OnCancel or a failed start); the Player then ends.
     bool Ended() const { return m_ending; }
+    // The Player's exit status: 0, or 1 when the issue could not be opened.
+    int ExitCode() const { return m_exitCode; }
 
     CShockwaveflash1& Flash() { return m_flash; }
     CLoading* Loading() const { return m_loading; }
@@ -96,6 +98,8 @@ private:
     void DeleteWorkspaceIfPresent();
     void CloseModalDialogs();
     void SetWindowText(const std::u16string& title);
+    // Says why the issue cannot open, then ends the Player with a failure status.
+    void FailToOpen(std::u16string_view message);
 
     PlayerState m_state;
     CShockwaveflash1 m_flash;
@@ -104,6 +108,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::vector<std::unique_ptr<CFlashPlayerDlg>> m_secondaryWindows;
     bool m_ending = false;
+    int m_exitCode = 0;
 };
 
 extern CPlayerDlg* g_mainWnd;

@@ -40,7 +40,6 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
             Qt::QueuedConnection);
     };
     m_workerThread = std::thread(ExtractPackageThread, nullptr);
-    m_workerThread.detach();  // nothing waits for it, as nothing can cancel it
     m_watch.start();
     setGeometry(0, 0, 0, 0);
     show();
@@ -48,6 +47,8 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
 }
 
 CLoading::~CLoading() {
+    StopExtraction();
+    m_workerThread.join();
     if (g_loadingWnd == this)
         g_loadingWnd = nullptr;
 }
@@ -109,7 +110,7 @@ void CLoading::OnWatchWorker() {
     if (g_extractFailed == 1) {
         // The package could not be read at all (its message has been shown): end
         // the Player instead of waiting hidden for ever.
-        m_mainWindow->PostClose();
+        emit packageUnreadable();
         return;
     }
     // A package without config.xml never asks for the configuration: report the

@@ -28,6 +28,10 @@ public:
     // Started by the worker when config.xml has been written (queued to this thread).
     Q_INVOKABLE void StartConfigWait();
 
+signals:
+    // The package could not be read or written out (its message has been shown).
+    void packageUnreadable();
+
 protected:
     void keyPressEvent(QKeyEvent*) override {}
     void closeEvent(QCloseEvent* event) override;
@@ -43,10 +47,10 @@ private:
     int m_flashActive = 0;
     CShockwaveflash1 m_flash;
     QString m_configPath;
-    std::thread m_workerThread;
-    QTimer m_configWait;  // IDT_CONFIG_WAIT, 1 ms
-    QTimer m_progress;    // IDT_PROGRESS, 100 ms
-    QTimer m_watch;       // ends the wait when the package has no config.xml or failed
+    std::thread m_workerThread;  // stopped and joined before this window goes
+    QTimer m_configWait;         // IDT_CONFIG_WAIT, 1 ms
+    QTimer m_progress;           // IDT_PROGRESS, 100 ms
+    QTimer m_watch;              // ends the wait when the package has no config.xml or failed
     bool m_configRequested = false;
     bool m_readyPosted = false;
 };

@@ -97,8 +97,16 @@ TEST_F(PlayerRun, ADamagedFileListEndsThePlayer) {
     test::WriteFile(dir / "broken.bin", player + "<FileList" + trailer);
     fs::permissions(dir / "broken.bin", fs::perms::owner_all);
     ASSERT_TRUE(Launch(dir / "broken.bin")) << "the Player did not end by itself";
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_NE(Stderr().find("vellmain.swf"), std::string::npos) << Stderr();
+    EXPECT_NE(exitCode, 0);
+    EXPECT_NE(Stderr().find("这个文件里没有杂志"), std::string::npos) << Stderr();
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+// The Player alone, with no issue appended, says so and fails.
+TEST_F(PlayerRun, ThePlayerWithoutAnIssueSaysSoAndFails) {
+    ASSERT_TRUE(Launch(PLAYER_PATH)) << "the Player did not end by itself";
+    EXPECT_NE(exitCode, 0);
+    EXPECT_NE(Stderr().find("这个文件里没有杂志"), std::string::npos) << Stderr();
     EXPECT_TRUE(Workspaces().empty());
 }
 

@@ -223,3 +223,52 @@ TEST_F(Extraction, SourcesThatCannotCopyInTheKernelGoThroughTheBuffer) {
     WritePackedFile(test::U16(ws) + u"\\neg.bin", source, 0, -1);
     EXPECT_EQ(Out("neg.bin"), "");
 }
+
+// A write that fails is reported, whether the kernel copies or the buffer does.
+TEST_F(Extraction, AFailedWriteIsReported) {
+    const std::string data = std::string(2 << 20, 'q');
+    MemoryByteSource memory(data);
+    EXPECT_FALSE(WritePackedFile(u"/dev/full", memory, 0, static_cast<int64_t>(data.size())));
+    test::WriteFile(dir / "data.bin", data);
+    FileByteSource file(test::U16(dir / "data.bin"));
+    EXPECT_FALSE(WritePackedFile(u"/dev/full", file, 0, static_cast<int64_t>(data.size())));
+    EXPECT_TRUE(WritePackedFile(test::U16(ws) + u"\\ok.bin", file, 0, 10));
+}
+
+// On a disk that fills up, the run ends with a message naming the folder and
+// the failure flag set, instead of an issue that starts half written.
+TEST_F(Extraction, AFullDiskEndsTheRunWithAMessage) {
+    const std::string small = dir / "small";
+    mkdir(small.c_str(), 0700);
+    if (std::system(("mount -t tmpfs -o size=256k tmpfs " + small + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const auto list = test::FileListXml(
+        {{"load.swf", "4", "0"}, {"config.xml", "6", "-"}, {"big.bin", "1048576", "-"}});
+    test::WriteFile(dir / "issue.bin",
+                    test::AppendedPackage("", "LOAD<MSG/>" + std::string(1 << 20, 'b'), list));
+    ExtractPackage(test::U16(dir / "issue.bin"), test::U16(small));
+    std::system(("umount " + small).c_str());
+    EXPECT_EQ(g_extractDone, 1);
+    EXPECT_EQ(g_extractFailed, 1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_NE(boxes.boxes[0].text.find(test::U16(small)), std::u16string::npos);
+    EXPECT_NE(boxes.boxes[0].text.find(u"磁盘已满"), std::u16string::npos);
+}
+
+// A Player that ends while its issue is still being extracted stops the worker
+// before the workspace goes: nothing is written after StopExtraction returns.
+TEST_F(Extraction, StoppingTheWorkerEndsItBeforeTheWorkspaceGoes) {
+    std::vector<ListEntry> entries;
+    for (int i = 0; i < 400; ++i)
+        entries.push_back({"f" + std::to_string(i), "262144", i == 0 ? "0" : "-"});
+    test::WriteFile(dir / "issue.bin", test::AppendedPackage("", std::string(400 << 18, 'z'),
+                                                             test::FileListXml(entries)));
+    std::thread worker([&] { ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws)); });
+    while (g_loadingMoviePath.Get().empty())
+        std::this_thread::yield();
+    StopExtraction();
+    EXPECT_EQ(g_extractDone, 1);
+    std::system(("rm -rf " + ws).c_str());
+    worker.join();
+    EXPECT_FALSE(test::Exists(ws)) << "the worker wrote after it was stopped";
+}

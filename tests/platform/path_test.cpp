@@ -94,11 +94,12 @@ TEST(FileCalls, PipesAndDevicesAreNotFiles) {
     test::WriteFile(dir / "f", "x");
     const std::pair<std::string, std::string> copies[] = {
         {dir / "fifo", dir / "out"}, {"/dev/zero", "/dev/null"}, {dir / "f", dir / "fifo"}};
-    for (const auto& [from, to] : copies) {
-        SCOPED_TRACE(from + " -> " + to);
+    for (const auto& copy : copies) {
+        SCOPED_TRACE(copy.first + " -> " + copy.second);
         bool copied = true;
-        ASSERT_TRUE(FinishesSoon([&] { return CopyFile(test::U16(from), test::U16(to), false); },
-                                 copied));
+        ASSERT_TRUE(FinishesSoon(
+            [&] { return CopyFile(test::U16(copy.first), test::U16(copy.second), false); },
+            copied));
         EXPECT_FALSE(copied);
     }
     EXPECT_FALSE(test::Exists(dir / "out"));

@@ -176,7 +176,31 @@ TEST_F(WindowsTest, DamagedPackagesEndThePlayer) {
     dlg->show();
     ASSERT_TRUE(WaitFor([&] { return !dlg->isVisible(); }));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_NE(boxes.boxes[0].text.find(u"vellmain.swf"), std::u16string::npos);
+    EXPECT_EQ(boxes.boxes[0].text, u"这个文件里没有杂志，无法打开。");
+    EXPECT_EQ(dlg->ExitCode(), 1);
+}
+
+TEST_F(WindowsTest, EachReasonAnIssueCannotOpenHasItsMessage) {
+    // Data the file does not hold: damaged.
+    test::WriteFile(tmp / "issue", test::AppendedPackage(
+                                       "EXE!", "ab", test::FileListXml({{"a.swf", "900", "4"}})));
+    g_exePath = test::U16(tmp / "issue");
+    dlg = std::make_unique<CPlayerDlg>();
+    dlg->show();
+    ASSERT_TRUE(WaitFor([&] { return dlg->Ended(); }));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"本期杂志已损坏，无法打开。");
+    EXPECT_EQ(dlg->ExitCode(), 1);
+    // A sound package without its main movie.
+    dlg.reset();
+    boxes.boxes.clear();
+    Package({{"loading.swf", "LOAD"}, {"config.xml", "<MSG/>"}});
+    dlg = std::make_unique<CPlayerDlg>();
+    dlg->show();
+    ASSERT_TRUE(WaitFor([&] { return dlg->Ended(); }));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"本期杂志缺少主影片 vellmain.swf，无法打开。");
+    EXPECT_EQ(dlg->ExitCode(), 1);
 }
 
 TEST_F(WindowsTest, AnUnreadablePackageEndsThePlayerAfterItsMessage) {
