@@ -1,7 +1,6 @@
 // Round trips through the Flash control: movie -> host -> movie calls, host ->
 // movie calls, and the time from SetMovie to the movie's first FSCommand.
 
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -55,7 +54,8 @@ int main(int argc, char** argv) {
                               pings.push_back((now - lastPing) / 1e6);
                           lastPing = now;
                           engine.SetReturnValue("<string>pong</string>");
-                      }});
+                      },
+                      nullptr});
     clock.start();
     engine.SetMovie(ws.filePath("bench.swf"));
     while (readyAt < 0 && clock.elapsed() < 30000)

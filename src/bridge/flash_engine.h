@@ -14,6 +14,8 @@ public:
     struct Events {
         std::function<void(const QString& command, const QString& args)> fsCommand;
         std::function<void(const QString& request)> flashCall;
+        // The engine could not load or parse the movie that SetMovie gave it.
+        std::function<void(const QString& reason)> movieFailed;
     };
 
     virtual ~FlashEngine() = default;

@@ -207,6 +207,12 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
             m_resultWait->quit();
         return;
     }
+    if (kind == "moviefailed") {
+        AnswerCall(job, R"({"op":"return"})");
+        if (m_events.movieFailed)
+            m_events.movieFailed(data);
+        return;
+    }
     const bool fs = kind == "fscommand";
     m_frames.push_back({job, fs, std::nullopt, {}});
     if (fs) {

@@ -32,8 +32,8 @@ std::string FontNamed(const std::u16string& full, unsigned at = 0) {
 TEST(FontNames, ReadsTheFullNameOfAFontAndOfACollection) {
     const std::string font = FontNamed(u"文泉驿微米黑");
     EXPECT_EQ(UnicodeFullNames(font), std::vector<std::u16string>{u"文泉驿微米黑"});
-    const std::string collection = "ttcf" + Be32(0x00010000) + Be32(1) + Be32(16) +
-                                   FontNamed(u"Mono", 16);
+    const std::string collection =
+        "ttcf" + Be32(0x00010000) + Be32(1) + Be32(16) + FontNamed(u"Mono", 16);
     EXPECT_EQ(UnicodeFullNames(collection), std::vector<std::u16string>{u"Mono"});
 }
 

@@ -37,7 +37,7 @@ protected:
                 traces << m.mid(8);
         };
         engine->SetEvents({[this](const QString& c, const QString& a) { OnFSCommand(c, a); },
-                           [this](const QString& r) { OnFlashCall(r); }});
+                           [this](const QString& r) { OnFlashCall(r); }, nullptr});
     }
 
     void OnFSCommand(const QString& command, const QString& args) {

@@ -52,7 +52,8 @@ TEST(RuffleTestdata, ExternalInterfaceOutputMatchesTheRecording) {
             engineMessages << m;
         }
     };
-    engine.SetEvents({nullptr, [&](const QString& text) {
+    engine.SetEvents({nullptr,
+                      [&](const QString& text) {
                           InvokeRequest request;
                           ASSERT_TRUE(request.Decode(text.toStdU16String()));
                           const QString name = QString::fromStdU16String(request.Name());
@@ -72,7 +73,8 @@ TEST(RuffleTestdata, ExternalInterfaceOutputMatchesTheRecording) {
                           } else {
                               engine.SetReturnValue("<null/>");
                           }
-                      }});
+                      },
+                      nullptr});
     engine.SetMovie(ws.filePath("test.swf"));
     ASSERT_TRUE(WaitFor([&] { return movieLines.contains("/// callWith() end"); }));
     WaitFor([] { return false; }, 300);

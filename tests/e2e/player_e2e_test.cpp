@@ -165,3 +165,21 @@ TEST_F(PlayerRun, StartShowsTheConfiguredWindowOnX11) {
     EXPECT_NE(geometry.find("Absolute upper-left X:  192"), std::string::npos) << geometry;
     EXPECT_NE(geometry.find("Absolute upper-left Y:  144"), std::string::npos) << geometry;
 }
+
+// A main movie the engine cannot parse ends the Player with a message, instead
+// of a loading window that stays up for ever.
+TEST_F(PlayerRun, ADamagedMainMovieEndsThePlayerWithAMessage) {
+    std::string flipped = test::ReadFile(PROBE_SWF);
+    for (size_t i = 40; i < flipped.size(); i += flipped.size() / 100)
+        flipped[i] = static_cast<char>(~flipped[i]);
+    for (const std::string& movie : {std::string(5000, '\x5a'), flipped}) {
+        const std::string issue =
+            HandPackage("damaged.bin", {{"l.swf", test::ReadFile(PROBE_SWF)},
+                                        {"config.xml", "<MSG><Wnd/></MSG>"},
+                                        {"vellmain.swf", movie}});
+        ASSERT_TRUE(Launch(issue)) << "the Player waited for ever";
+        EXPECT_NE(exitCode, 0);
+        EXPECT_NE(Stderr().find("主影片已损坏"), std::string::npos) << Stderr();
+        EXPECT_TRUE(Workspaces().empty());
+    }
+}

@@ -232,11 +232,29 @@
     console.log("[" + kind + "] " + text);
   }
 
+  // The movie engine reports a movie it cannot parse only on its log. A report
+  // made before the movie given to load() has its metadata is about that movie
+  // (not about one it loads later), and the host is told.
+  let movieLoaded = false;
+  for (const level of ["error", "warn", "log"]) {
+    const native = console[level].bind(console);
+    console[level] = (...args) => {
+      native(...args);
+      const text = args.filter((a) => typeof a === "string").join(" ");
+      if (player && !movieLoaded && text.includes("Invalid SWF")) {
+        movieLoaded = true;  // once
+        request("moviefailed", text.replace(/%c/g, ""));
+      }
+    };
+  }
+
   window.playerHost = {
     load(url, base, config) {
       this.unload();
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
+      movieLoaded = false;
+      player.addEventListener("loadedmetadata", () => { movieLoaded = true; });
       player.id = "movie";
       document.getElementById("stage").appendChild(player);
       player.onFSCommand = (command, args) => {
@@ -247,7 +265,13 @@
       // The trace observer attaches to the instance that load() creates.
       player.ruffle().load(Object.assign({ url, base }, config))
         .then(() => { loading.traceObserver = (message) => log("trace", message); })
-        .catch((e) => log("error", e));
+        .catch((e) => {
+          log("error", e);
+          if (!movieLoaded) {
+            movieLoaded = true;
+            request("moviefailed", String(e));
+          }
+        });
     },
     unload() {
       if (player) player.remove();
