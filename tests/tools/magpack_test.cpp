@@ -109,8 +109,8 @@ TEST(Magpack, ExtractRunsTheWorker) {
     std::filesystem::create_directories(dir / "issue/sub");
     test::WriteFile(dir / "issue/config.xml", "<MSG/>");
     test::WriteFile(dir / "issue/sub/a.txt", "A");
-    ASSERT_EQ(RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "l.swf") +
-                         " " + (dir / "issue") + " -o " + (dir / "i.bin"))
+    ASSERT_EQ(RunMagpack("build --no-main-movie --player " + (dir / "player") + " --loading " +
+                         (dir / "l.swf") + " " + (dir / "issue") + " -o " + (dir / "i.bin"))
                   .status,
               0);
     const Result r = RunMagpack("extract " + (dir / "i.bin") + " " + (dir / "out"));
@@ -184,4 +184,50 @@ TEST(Magpack, ImportRegIntoTheUsersStore) {
     EXPECT_NE(stored.find(std::string("G\0r\0e\0e\0t\0", 10)), std::string::npos);
     test::WriteFile(dir / "bad.reg", "not a registry file");
     EXPECT_EQ(RunMagpack("import-reg " + (dir / "bad.reg")).status, 1);
+}
+
+// A build that cannot finish leaves nothing behind, and a folder that would make
+// an issue the Player cannot open is refused unless asked for.
+TEST(Magpack, FailedOrUnopenableBuildsLeaveNoOutput) {
+    test::TempDir dir;
+    test::WriteFile(dir / "l.swf", "L");
+    std::filesystem::create_directories(dir / "issue");
+    test::WriteFile(dir / "issue/config.xml", "<MSG><Wnd Width='640' Height='480'/></MSG>");
+    test::WriteFile(dir / "issue/vellmain.swf", "MAIN");
+    const std::string common = " --loading " + (dir / "l.swf") + " " + (dir / "issue") + " -o ";
+    Result r = RunMagpack("build --player " + (dir / "no-such-player") + common + (dir / "a.bin"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(test::Exists(dir / "a.bin")) << "a failed build left a file";
+    test::WriteFile(dir / "old.bin", "an earlier build");
+    RunMagpack("build --player " + (dir / "no-such-player") + common + (dir / "old.bin"));
+    EXPECT_EQ(test::ReadFile(dir / "old.bin"), "an earlier build");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3)
+        << "a temporary file was left behind";
+
+    test::WriteFile(dir / "player", "ELF");
+    std::filesystem::remove(dir / "issue/vellmain.swf");
+    r = RunMagpack("build --player " + (dir / "player") + common + (dir / "b.bin"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("vellmain.swf"), std::string::npos) << r.out;
+    EXPECT_FALSE(test::Exists(dir / "b.bin"));
+}
+
+// Settings the Player cannot use are pointed out; the issue is still built.
+TEST(Magpack, BuildWarnsAboutUnusableSettings) {
+    test::TempDir dir;
+    test::WriteFile(dir / "player", "ELF");
+    test::WriteFile(dir / "l.swf", "L");
+    std::filesystem::create_directories(dir / "issue");
+    test::WriteFile(dir / "issue/vellmain.swf", "MAIN");
+    test::WriteFile(dir / "issue/config.xml",
+                    "<MSG><Wnd Width='abc' Height='0' bShowLoading='TRUE' LoadX='300'/></MSG>");
+    const Result r = RunMagpack("build --player " + (dir / "player") + " --loading " +
+                                (dir / "l.swf") + " " + (dir / "issue") + " -o " + (dir / "i.bin"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (const char* name : {"Width", "Height", "LoadY"})
+        EXPECT_NE(r.out.find(std::string("warning: config.xml: ") + name), std::string::npos)
+            << name << "\n"
+            << r.out;
+    EXPECT_EQ(r.out.find("LoadX"), std::string::npos) << r.out;
+    EXPECT_TRUE(test::Exists(dir / "i.bin"));
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/workspace.h"
+#include "output_file.h"
 #include "package/byte_source.h"
 #include "package/extraction.h"
 #include "package/package_format.h"
@@ -51,6 +52,7 @@ struct Options {
     std::vector<std::string> positional;
     std::string output, player, loading;
     std::vector<std::string> qk;
+    bool noMainMovie = false;
 };
 
 bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
@@ -64,7 +66,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             into = args[++i];
             return true;
         };
-        if (a == "-o" || a == "--output") {
+        if (a == "--no-main-movie") {
+            o.noMainMovie = true;
+        } else if (a == "-o" || a == "--output") {
             if (!value(o.output))
                 return false;
         } else if (a == "--player") {
@@ -151,6 +155,39 @@ void BarProgress(int64_t done, void* context) {
 
 }  // namespace
 
+// Warns about window settings the Player reads as sizes it cannot use.
+void WarnAboutConfig(const fs::path& config) {
+    XmlDocument doc;
+    if (!doc.LoadFile(U16(config)) || !doc.FindElement(u"MSG") || !doc.EnterElement() ||
+        !doc.FindElement(u"Wnd")) {
+        std::fprintf(stderr,
+                     "magpack: warning: config.xml has no MSG/Wnd element: the Player "
+                     "opens the issue with its default window\n");
+        return;
+    }
+    const auto check = [&](const char16_t* name, bool required) {
+        const std::u16string text = doc.GetAttribute(name);
+        if (text.empty() && !required)
+            return;  // the Player keeps its default
+        if (platform::ParseInt(text) <= 0) {
+            std::fprintf(stderr,
+                         "magpack: warning: config.xml: %s=\"%s\" is not a size the Player can "
+                         "use (it reads %d)\n",
+                         platform::Utf16ToUtf8(name).c_str(), platform::Utf16ToUtf8(text).c_str(),
+                         platform::ParseInt(text));
+        }
+    };
+    check(u"Width", false);
+    check(u"Height", false);
+    std::u16string show = doc.GetAttribute(u"bShowLoading");
+    for (auto& c : show)
+        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+    if (show.find(u"TRUE") != std::u16string::npos) {
+        check(u"LoadX", true);
+        check(u"LoadY", true);
+    }
+}
+
 int Build(const std::vector<std::string>& args) {
     Options o;
     std::string error;
@@ -172,15 +209,20 @@ int Build(const std::vector<std::string>& args) {
         if (!fs::is_directory(issue / q))
             return Fail("--qk " + q + " is not a sub-folder of the issue");
     }
+    if (!o.noMainMovie && !fs::is_regular_file(issue / "vellmain.swf")) {
+        return Fail("no vellmain.swf in " + issue.string() +
+                    ": the Player cannot open an issue without its main movie "
+                    "(--no-main-movie builds it anyway)");
+    }
+    WarnAboutConfig(issue / "config.xml");
 
-    std::FILE* out = std::fopen(o.output.c_str(), "wb");
+    OutputFile output(o.output);
+    std::FILE* out = output.Get();
     if (!out)
         return Fail("cannot write " + o.output);
     int64_t startpos = 0;
-    if (!CopyInto(o.player, out, &startpos)) {
-        std::fclose(out);
+    if (!CopyInto(o.player, out, &startpos))
         return Fail("cannot copy the player " + o.player);
-    }
 
     std::set<fs::path> qkDirs(o.qk.begin(), o.qk.end());
     std::vector<fs::path> files = FilesBelow(issue, qkDirs);
@@ -230,8 +272,7 @@ int Build(const std::vector<std::string>& args) {
             std::fclose(tmp);
     }
     ok = ok && writer.Finish();
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok)
+    if (!ok || !output.Commit())
         return Fail("failed writing " + o.output);
     MakeExecutable(o.output);
     return 0;
@@ -246,11 +287,10 @@ int MakeQk(const std::vector<std::string>& args) {
         return BadUsage("qk takes DIR -o OUT.qk");
     if (!fs::is_directory(o.positional[0]))
         return Fail(o.positional[0] + " is not a folder");
-    std::FILE* out = std::fopen(o.output.c_str(), "wb");
-    if (!out)
+    OutputFile output(o.output);
+    if (!output.Get())
         return Fail("cannot write " + o.output);
-    const bool ok = WriteQk(o.positional[0], out);
-    if (std::fclose(out) != 0 || !ok)
+    if (!WriteQk(o.positional[0], output.Get()) || !output.Commit())
         return Fail("failed writing " + o.output);
     return 0;
 }
@@ -381,7 +421,8 @@ int Convert(const std::vector<std::string>& args) {
     } else {
         list.replace(attr + 10, end - attr - 10, std::to_string(newStart));
     }
-    std::FILE* out = std::fopen(o.output.c_str(), "wb");
+    OutputFile output(o.output);
+    std::FILE* out = output.Get();
     if (!out)
         return Fail("cannot write " + o.output);
     int64_t copied = 0;
@@ -401,8 +442,7 @@ int Convert(const std::vector<std::string>& args) {
         trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
     ok = ok && std::fwrite(list.data(), 1, list.size(), out) == list.size();
     ok = ok && std::fwrite(trailer.data(), 1, trailer.size(), out) == trailer.size();
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok)
+    if (!ok || !output.Commit())
         return Fail("failed writing " + o.output);
     MakeExecutable(o.output);
     return 0;
