@@ -188,9 +188,10 @@ TEST_F(DesktopRun, MinWindowIconifiesWithoutTheTrayAndHidesWithIt) {
 TEST_F(DesktopRun, AnotherMagazineShowsItselfAndGoesBack) {
     fs::create_directories(dir / "issue/second");
     fs::copy_file(PROBE_SWF, dir / "issue/second/vellmain.swf");
-    test::WriteFile(dir / "issue/second/script.txt", "log\t" + (dir / "log.txt") +
-                                                         "\nfs\tstart\nnote\tsecond start\n" +
-                                                         Awaits("back") + "fs\topenothermag\t0\n");
+    test::WriteFile(dir / "issue/second/script.txt",
+                    "log\t" + (dir / "log.txt") +
+                        "\nfill\t8040c0\nfs\tstart\nnote\tsecond start\n" + Awaits("back") +
+                        "fs\topenothermag\t0\n");
     Script("fs\tstart\nnote\tmain start\nstopif\t" + (dir / "visited") +
            "\nei\tbrivol_extractfile\t" + (dir / "log.txt") + "\t" + (dir / "visited") +
            "\nfs\topenothermag\tsecond\n");
@@ -199,6 +200,11 @@ TEST_F(DesktopRun, AnotherMagazineShowsItselfAndGoesBack) {
     ASSERT_TRUE(LogHas("main start")) << Stderr();
     EXPECT_TRUE(LogHas("second start", 10s)) << "the second magazine did not start by itself";
     EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the second magazine is not shown";
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto w = Main();
+        return w &&
+               IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x80, 0x40, 0xc0));
+    })) << "the second magazine's movie is not drawn";
     Shot("desktop-second-magazine");
     Signal("back");
     EXPECT_TRUE(WaitUntil([&] { return Count("main start") == 2; }, 10s)) << Log();
