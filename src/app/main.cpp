@@ -4,7 +4,11 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <clocale>
+#include <cstdio>
+#include <filesystem>
 
+#include "app/command_line.h"
+#include "app/issue_chooser.h"
 #include "app/player_app.h"
 #include "app/player_dlg.h"
 #include "bridge/web_engine_setup.h"
@@ -39,12 +43,45 @@ void CloseOnTerminationSignals() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    const std::string program = std::filesystem::path(argv[0]).filename().string();
+    // The command line is read before Qt starts, so that --help and a wrong
+    // argument are answered without a display.
+    const CommandLine command = ParseCommandLine({argv + 1, argv + argc});
+    switch (command.action) {
+        case CommandLine::Action::Help:
+            std::fputs(HelpText(program).c_str(), stdout);
+            return 0;
+        case CommandLine::Action::Version:
+            std::fputs(VersionText().c_str(), stdout);
+            return 0;
+        case CommandLine::Action::Error:
+            std::fprintf(stderr, "%s: %s (see %s --help)\n", program.c_str(), command.error.c_str(),
+                         program.c_str());
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    std::string issue = command.issue, why;
+    if (!issue.empty()) {
+        if (!HoldsIssue(issue, why)) {
+            std::fprintf(stderr, "%s: %s\n", program.c_str(), why.c_str());
+            return 1;
+        }
+        issue = std::filesystem::absolute(issue).string();
+    }
     PrepareWebEngine();
-    QApplication app(argc, argv);
+    int qtArgc = 1;  // Qt reads no options of its own from the reader's command line
+    QApplication app(qtArgc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();
     CloseOnTerminationSignals();
-    CPlayerApp player;
+    // The installed program carries no issue: the reader picks one.
+    if (issue.empty() && !HoldsIssue("/proc/self/exe", why)) {
+        issue = ChooseIssue();
+        if (issue.empty())
+            return 0;
+    }
+    CPlayerApp player(issue);
     player.InitInstance();
     return player.ExitInstance();
 }

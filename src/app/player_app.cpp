@@ -9,12 +9,15 @@
 #include "bridge/player_scheme.h"
 #include "package/extraction.h"
 #include "platform/path.h"
+#include "platform/text.h"
 
 bool CPlayerApp::InitInstance() {
     if (!CreateWorkspace()) {
         m_exitCode = 1;
         return false;
     }
+    if (!m_issue.empty())
+        g_exePath = platform::Utf8ToUtf16(m_issue);  // the issue is read from there instead
     PlayerSchemeHandler::Instance().SetWorkspace(
         QString::fromStdString(platform::NativePath(g_workspaceDir)));
     auto dlg = std::make_unique<CPlayerDlg>();

@@ -10,7 +10,8 @@
 
 // Written once at start-up, before any other thread exists; read-only afterwards.
 extern std::u16string g_workspaceDir;
-extern std::u16string g_exePath;
+extern std::u16string g_exePath;  // the file the issue is read from: the Player's own,
+                                  // or the one its command line names
 
 // "{XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX}": the third group in lower case.
 std::u16string FormatGuid(const platform::Guid& guid);

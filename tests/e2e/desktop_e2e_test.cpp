@@ -341,3 +341,56 @@ TEST_F(DesktopRun, ASecondaryWindowShowsItsMovieSoon) {
                                             .count()));
     Terminate();
 }
+
+namespace {
+
+bool Type(const std::string& text) {
+    return std::system(("xdotool type --delay 20 '" + text + "'").c_str()) == 0;
+}
+bool Key(const std::string& key) {
+    return std::system(("xdotool key " + key).c_str()) == 0;
+}
+
+}  // namespace
+
+// The installed program carries no issue: it asks for one, starting in the
+// reader's home folder; a file without an issue is said so and asked again.
+TEST_F(DesktopRun, TheBarePlayerAsksForAnIssue) {
+    const std::string title = "打开杂志";
+    const auto chooserOpen = [&] {
+        const auto w = desktop.Find(title);
+        return w && w->viewable;
+    };
+    test::WriteFile(dir / "notes.txt", "not an issue");
+    Start(PLAYER_PATH);
+    ASSERT_TRUE(WaitUntil(chooserOpen, 30s)) << Stderr();
+    Shot("desktop-open-an-issue");
+    ASSERT_TRUE(Type(dir / "notes.txt") && Key("Return"));
+    ASSERT_TRUE(WaitUntil([&] { return Stderr().find("这个文件里没有杂志") != std::string::npos; }))
+        << Stderr();
+    ASSERT_TRUE(WaitUntil(chooserOpen)) << "the chooser did not come back";
+    ASSERT_TRUE(Key("ctrl+a") && Type(DEMO_ISSUE) && Key("Return"));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const auto w = desktop.Find("示例杂志 · Demo Magazine");
+            return w && w->viewable;
+        },
+        30s))
+        << "the chosen issue did not open";
+    Terminate();
+}
+
+TEST_F(DesktopRun, CancellingTheChooserEndsQuietly) {
+    Start(PLAYER_PATH);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto w = desktop.Find("打开杂志");
+            return w && w->viewable;
+        },
+        30s))
+        << Stderr();
+    ASSERT_TRUE(Key("Escape"));
+    ASSERT_TRUE(WaitForExit(5s));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(Workspaces().empty());
+}

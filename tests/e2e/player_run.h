@@ -68,7 +68,11 @@ protected:
             if (unattendedBoxes)
                 setenv("PLAYER_MESSAGE_BOXES", "stderr", 1);
             freopen((dir / "stderr.txt").c_str(), "w", stderr);
-            execl(issue.c_str(), issue.c_str(), nullptr);
+            std::vector<char*> argv{const_cast<char*>(issue.c_str())};
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(issue.c_str(), argv.data());
             _exit(127);
         }
     }
@@ -108,9 +112,11 @@ protected:
     }
 
     // An issue written byte by byte onto the player: names and contents as given.
+    // `prefix` stands where the Player would (another viewer, or a stub).
     std::string HandPackage(const std::string& name,
-                            const std::vector<std::pair<std::string, std::string>>& files) {
-        const std::string player = test::ReadFile(PLAYER_PATH);
+                            const std::vector<std::pair<std::string, std::string>>& files,
+                            const std::string& prefix) {
+        const std::string& player = prefix;
         std::string data, list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
         for (const auto& [n, bytes] : files) {
             list += "<File name=\"" + n + "\" size=\"" + std::to_string(bytes.size()) +
@@ -124,6 +130,10 @@ protected:
         test::WriteFile(dir / name, player + data + list + trailer);
         fs::permissions(dir / name, fs::perms::owner_all);
         return dir / name;
+    }
+    std::string HandPackage(const std::string& name,
+                            const std::vector<std::pair<std::string, std::string>>& files) {
+        return HandPackage(name, files, test::ReadFile(PLAYER_PATH));
     }
 
     bool Zombie() const {
@@ -139,6 +149,7 @@ protected:
     std::string platform = "offscreen";
     bool unattendedBoxes = true;  // message boxes go to stderr, answered with their first button
     pid_t pid = -1;
+    std::vector<std::string> args;  // the command line after the program
     int exitCode = -2;
     std::function<void()> onTick;
 };
