@@ -155,6 +155,17 @@ void BarProgress(int64_t done, void* context) {
 
 }  // namespace
 
+// The Player installed beside this tool (the package puts both in one folder),
+// or built beside it in a build tree; empty when there is none.
+std::string DefaultPlayer() {
+    const fs::path here = fs::canonical("/proc/self/exe").parent_path();
+    for (const fs::path& p : {here / "magazine-player", here / "player", here / "../../player"}) {
+        if (fs::is_regular_file(p))
+            return fs::weakly_canonical(p).string();
+    }
+    return {};
+}
+
 // Warns about window settings the Player reads as sizes it cannot use.
 void WarnAboutConfig(const fs::path& config) {
     XmlDocument doc;
@@ -195,8 +206,10 @@ int Build(const std::vector<std::string>& args) {
         return BadUsage(error);
     if (o.positional.size() != 1)
         return BadUsage("build takes one ISSUE_DIR");
+    if (o.player.empty())
+        o.player = DefaultPlayer();
     if (o.player.empty() || o.loading.empty() || o.output.empty()) {
-        return BadUsage("build needs --player, --loading and -o");
+        return BadUsage("build needs --loading and -o, and --player where no Player is installed");
     }
     const fs::path issue = o.positional[0];
     if (!fs::is_directory(issue))
@@ -383,12 +396,8 @@ int Convert(const std::vector<std::string>& args) {
         return BadUsage(error);
     if (o.positional.size() != 1 || o.output.empty())
         return BadUsage("convert takes OLD -o NEW");
-    if (o.player.empty()) {
-        // The Player installed or built beside this tool.
-        o.player = (fs::canonical("/proc/self/exe").parent_path() / "player").string();
-        if (!fs::exists(o.player))
-            o.player = (fs::canonical("/proc/self/exe").parent_path() / "../../player").string();
-    }
+    if (o.player.empty())
+        o.player = DefaultPlayer();
     if (!fs::is_regular_file(o.player))
         return Fail("no player at " + o.player + " (use --player)");
     FileByteSource source(platform::Utf8ToUtf16(o.positional[0]));

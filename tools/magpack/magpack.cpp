@@ -16,11 +16,12 @@ namespace {
 void Usage(std::FILE* out) {
     std::fputs(
         "usage:\n"
-        "  magpack build --player PLAYER --loading LOADING.swf [--qk SUBDIR]... ISSUE_DIR -o OUT\n"
+        "  magpack build [--player PLAYER] --loading LOADING.swf [--qk SUBDIR]... ISSUE_DIR -o OUT\n"
         "      Appends an issue to a copy of PLAYER: the loading movie first, config.xml\n"
         "      second, then every other file of ISSUE_DIR (sub-folders included). Each\n"
         "      --qk SUBDIR is packed as one nested package SUBDIR.qk instead. ISSUE_DIR\n"
-        "      must hold vellmain.swf unless --no-main-movie is given.\n"
+        "      must hold vellmain.swf unless --no-main-movie is given. PLAYER defaults\n"
+        "      to the Player installed beside magpack.\n"
         "  magpack qk DIR -o OUT.qk       Makes a stand-alone nested package of DIR.\n"
         "  magpack list FILE              Lists name, size and absolute offset of every file.\n"
         "  magpack extract FILE DIR       Extracts FILE into DIR exactly as the Player does.\n"
