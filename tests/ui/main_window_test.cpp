@@ -181,26 +181,25 @@ TEST_F(WindowsTest, DamagedPackagesEndThePlayer) {
 }
 
 TEST_F(WindowsTest, EachReasonAnIssueCannotOpenHasItsMessage) {
+    // Opens the issue in g_exePath and expects it to end with `message`.
+    const auto failsWith = [&](const std::u16string& message) {
+        boxes.boxes.clear();
+        dlg = std::make_unique<CPlayerDlg>();
+        dlg->show();
+        ASSERT_TRUE(WaitFor([&] { return dlg->Ended(); }));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, message);
+        EXPECT_EQ(dlg->ExitCode(), 1);
+        dlg.reset();
+    };
     // Data the file does not hold: damaged.
     test::WriteFile(tmp / "issue", test::AppendedPackage(
                                        "EXE!", "ab", test::FileListXml({{"a.swf", "900", "4"}})));
     g_exePath = test::U16(tmp / "issue");
-    dlg = std::make_unique<CPlayerDlg>();
-    dlg->show();
-    ASSERT_TRUE(WaitFor([&] { return dlg->Ended(); }));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"本期杂志已损坏，无法打开。");
-    EXPECT_EQ(dlg->ExitCode(), 1);
+    failsWith(u"本期杂志已损坏，无法打开。");
     // A sound package without its main movie.
-    dlg.reset();
-    boxes.boxes.clear();
     Package({{"loading.swf", "LOAD"}, {"config.xml", "<MSG/>"}});
-    dlg = std::make_unique<CPlayerDlg>();
-    dlg->show();
-    ASSERT_TRUE(WaitFor([&] { return dlg->Ended(); }));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"本期杂志缺少主影片 vellmain.swf，无法打开。");
-    EXPECT_EQ(dlg->ExitCode(), 1);
+    failsWith(u"本期杂志缺少主影片 vellmain.swf，无法打开。");
 }
 
 TEST_F(WindowsTest, AnUnreadablePackageEndsThePlayerAfterItsMessage) {
