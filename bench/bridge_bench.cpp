@@ -42,20 +42,21 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     qint64 lastPing = -1, readyAt = -1;
     std::vector<double> pings;
-    engine.SetEvents({[&](const QString& c, const QString&) {
-                          if (c == "ready")
-                              readyAt = clock.nsecsElapsed();
-                      },
-                      [&](const QString&) {
-                          // The interval between two calls of the movie is one full round trip:
-                          // the answer back into the movie and its next call out.
-                          const qint64 now = clock.nsecsElapsed();
-                          if (lastPing >= 0)
-                              pings.push_back((now - lastPing) / 1e6);
-                          lastPing = now;
-                          engine.SetReturnValue("<string>pong</string>");
-                      },
-                      nullptr});
+    engine.SetEvents({.fsCommand =
+                          [&](const QString& c, const QString&) {
+                              if (c == "ready")
+                                  readyAt = clock.nsecsElapsed();
+                          },
+                      .flashCall =
+                          [&](const QString&) {
+                              // The interval between two calls of the movie is one full round trip:
+                              // the answer back into the movie and its next call out.
+                              const qint64 now = clock.nsecsElapsed();
+                              if (lastPing >= 0)
+                                  pings.push_back((now - lastPing) / 1e6);
+                              lastPing = now;
+                              engine.SetReturnValue("<string>pong</string>");
+                          }});
     clock.start();
     engine.SetMovie(ws.filePath("bench.swf"));
     while (readyAt < 0 && clock.elapsed() < 30000)

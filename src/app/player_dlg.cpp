@@ -88,16 +88,19 @@ void CPlayerDlg::OnPlayerReady() {
         done(QDialog::Accepted);
         return;
     }
-    m_flash.SetEvents({[this](const QString& c, const QString& a) {
-                           OnFSCommand(*this, c.toStdU16String(), a.toStdU16String());
-                       },
-                       [this](const QString& r) { OnFlashCall(*this, r.toStdU16String()); },
-                       [this](const QString&) {
-                           // A main movie that cannot be parsed never sends "start": say
-                           // so rather than leave the loading window up for ever.
-                           if (m_loading)
-                               FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
-                       }});
+    m_flash.SetEvents(
+        {.fsCommand =
+             [this](const QString& c, const QString& a) {
+                 OnFSCommand(*this, c.toStdU16String(), a.toStdU16String());
+             },
+         .flashCall = [this](const QString& r) { OnFlashCall(*this, r.toStdU16String()); },
+         .movieFailed =
+             [this](const QString&) {
+                 // A main movie that cannot be parsed never sends "start": say
+                 // so rather than leave the loading window up for ever.
+                 if (m_loading)
+                     FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
+             }});
     NotifyEditorWindow(1);
     const std::u16string movie = g_workspaceDir + u"\\vellmain.swf";
     if (!platform::PathFileExists(movie)) {

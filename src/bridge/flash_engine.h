@@ -16,6 +16,8 @@ public:
         std::function<void(const QString& request)> flashCall;
         // The engine could not load or parse the movie that SetMovie gave it.
         std::function<void(const QString& reason)> movieFailed;
+        // The movie that SetMovie gave has drawn its first frame.
+        std::function<void()> firstFrame;
     };
 
     virtual ~FlashEngine() = default;

@@ -207,6 +207,12 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
             m_resultWait->quit();
         return;
     }
+    if (kind == "drawn") {
+        AnswerCall(job, R"({"op":"return"})");
+        if (m_events.firstFrame)
+            m_events.firstFrame();
+        return;
+    }
     if (kind == "moviefailed") {
         AnswerCall(job, R"({"op":"return"})");
         if (m_events.movieFailed)

@@ -16,8 +16,10 @@ CLoading* g_loadingWnd = nullptr;
 
 CLoading::CLoading(CPlayerDlg* mainWindow)
     // A splash without a caption, as the original had: under a window manager a
-    // title bar would offer a close button that must do nothing.
-    : QDialog(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    // title bar would offer a close button that must do nothing. It places itself
+    // (off the screen until its movie has drawn), so no window manager moves it.
+    : QDialog(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                              Qt::X11BypassWindowManagerHint),
       m_mainWindow(mainWindow) {
     setWindowTitle(QString::fromStdU16String(u"Loading"));
     g_loadingWnd = this;
@@ -41,8 +43,7 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
     };
     m_workerThread = std::thread(ExtractPackageThread, nullptr);
     m_watch.start();
-    setGeometry(0, 0, 0, 0);
-    show();
+    setGeometry(0, 0, 0, 0);  // nothing to show until the configuration says what
     m_configPath = QString::fromStdU16String(ConfigPath());
 }
 
@@ -54,6 +55,8 @@ CLoading::~CLoading() {
 }
 
 void CLoading::CentreAndShowOnTop() {
+    if (size().isEmpty() || pos().x() == kOffScreen)
+        return;  // nothing to show yet, or its movie is still to draw
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     move(screen.center() - rect().center());
     show();
@@ -79,8 +82,16 @@ void CLoading::OnConfigWait() {
             const QRect screen = QGuiApplication::primaryScreen()->geometry();
             const int w = config->loadX, h = config->loadY;
             const WindowRect r = LoadingWindowRect(screen.width(), screen.height(), w, h);
-            setGeometry(r.left, r.top, w, h);
+            // The window plays its movie off the screen and comes to its centred
+            // place once the movie has drawn: the reader never sees it blank.
+            setGeometry(kOffScreen, kOffScreen, w, h);
+            m_place = QPoint(r.left, r.top);
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
+                m_flash.SetEvents({.firstFrame = [this] {
+                    move(m_place);
+                    raise();
+                }});
+                show();
                 m_flash.SetMovie(
                     QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
                 m_flash.Play();

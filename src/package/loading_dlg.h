@@ -43,7 +43,10 @@ private:
     void OnProgress();
     void OnWatchWorker();
 
+    static constexpr int kOffScreen = -30000;
+
     CPlayerDlg* m_mainWindow;
+    QPoint m_place;  // where the window goes once its movie has drawn
     int m_flashActive = 0;
     CShockwaveflash1 m_flash;
     QString m_configPath;

@@ -36,8 +36,9 @@ protected:
             if (m.startsWith("[trace] "))
                 traces << m.mid(8);
         };
-        engine->SetEvents({[this](const QString& c, const QString& a) { OnFSCommand(c, a); },
-                           [this](const QString& r) { OnFlashCall(r); }, nullptr});
+        engine->SetEvents(
+            {.fsCommand = [this](const QString& c, const QString& a) { OnFSCommand(c, a); },
+             .flashCall = [this](const QString& r) { OnFlashCall(r); }});
     }
 
     void OnFSCommand(const QString& command, const QString& args) {

@@ -52,29 +52,27 @@ TEST(RuffleTestdata, ExternalInterfaceOutputMatchesTheRecording) {
             engineMessages << m;
         }
     };
-    engine.SetEvents({nullptr,
-                      [&](const QString& text) {
-                          InvokeRequest request;
-                          ASSERT_TRUE(request.Decode(text.toStdU16String()));
-                          const QString name = QString::fromStdU16String(request.Name());
-                          if (name == "ping") {
-                              providerLines << "[ExternalInterface] ping";
-                              engine.SetReturnValue("<string>Pong!</string>");
-                          } else if (name == "trace") {
-                              const QString args = text.mid(text.indexOf("<arguments>"));
-                              providerLines << "[ExternalInterface] trace: " + args;
-                              engine.SetReturnValue("<string>Traced!</string>");
-                          } else if (name == "reentry") {
-                              providerLines << "[ExternalInterface] starting reentry";
-                              engine.SetReturnValue(engine.CallFunction(
-                                  "<invoke name=\"callWith\" "
-                                  "returntype=\"xml\"><arguments><string>trace</string>"
-                                  "<string>successful reentry!</string></arguments></invoke>"));
-                          } else {
-                              engine.SetReturnValue("<null/>");
-                          }
-                      },
-                      nullptr});
+    engine.SetEvents({.flashCall = [&](const QString& text) {
+        InvokeRequest request;
+        ASSERT_TRUE(request.Decode(text.toStdU16String()));
+        const QString name = QString::fromStdU16String(request.Name());
+        if (name == "ping") {
+            providerLines << "[ExternalInterface] ping";
+            engine.SetReturnValue("<string>Pong!</string>");
+        } else if (name == "trace") {
+            const QString args = text.mid(text.indexOf("<arguments>"));
+            providerLines << "[ExternalInterface] trace: " + args;
+            engine.SetReturnValue("<string>Traced!</string>");
+        } else if (name == "reentry") {
+            providerLines << "[ExternalInterface] starting reentry";
+            engine.SetReturnValue(
+                engine.CallFunction("<invoke name=\"callWith\" "
+                                    "returntype=\"xml\"><arguments><string>trace</string>"
+                                    "<string>successful reentry!</string></arguments></invoke>"));
+        } else {
+            engine.SetReturnValue("<null/>");
+        }
+    }});
     engine.SetMovie(ws.filePath("test.swf"));
     ASSERT_TRUE(WaitFor([&] { return movieLines.contains("/// callWith() end"); }));
     WaitFor([] { return false; }, 300);

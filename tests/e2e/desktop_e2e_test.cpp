@@ -303,11 +303,13 @@ TEST_F(DesktopRun, TheLoadingWindowIsAnUndecoratedSplash) {
     ASSERT_TRUE(Pack());
     Start(dir / "issue.bin");
     std::optional<test::X11Window> loading;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (loading = desktop.Find("Loading")) && loading->viewable; }));
+    const QPoint centred((1024 - 300) / 2, (768 - 200) / 2);
+    ASSERT_TRUE(WaitUntil([&] {
+        return (loading = desktop.Find("Loading")) && loading->viewable &&
+               loading->geometry.topLeft() == centred;
+    })) << "not shown centred";
     EXPECT_EQ(loading->geometry.size(), QSize(300, 200));
     EXPECT_TRUE(loading->frameExtents.isNull()) << "decorated by the window manager";
-    EXPECT_EQ(loading->geometry.topLeft(), QPoint((1024 - 300) / 2, (768 - 200) / 2));
     Signal("go");
     ASSERT_TRUE(LogHas("shown"));
     Terminate();
@@ -393,4 +395,34 @@ TEST_F(DesktopRun, CancellingTheChooserEndsQuietly) {
     ASSERT_TRUE(WaitForExit(5s));
     EXPECT_EQ(exitCode, 0);
     EXPECT_TRUE(Workspaces().empty());
+}
+
+// The loading window comes onto the screen with its movie already drawn: the
+// first screenshot that shows it shows the movie's colour, never a blank.
+TEST_F(DesktopRun, TheLoadingWindowIsNeverSeenBlank) {
+    Config(
+        "<MSG><Wnd Width='640' Height='480' bShowLoading='TRUE' LoadX='300' LoadY='200'/></MSG>");
+    Script(Awaits("go") + "fs\tstart\nnote\tshown\n");
+    loadingMovie = COLOUR_PROBE_SWF;  // its first frame is all that colour
+    ASSERT_TRUE(Pack());
+    Start(dir / "issue.bin");
+    const QRect place((1024 - 300) / 2, (768 - 200) / 2, 300, 200);
+    QImage first;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto w = desktop.Find("Loading");
+            if (!w || !w->viewable || !w->geometry.intersects(QRect(0, 0, 1024, 768)))
+                return false;
+            first = desktop.Screenshot();
+            return true;
+        },
+        30s))
+        << Stderr();
+    first.save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/desktop-loading-first.png"));
+    const QPoint stage = place.topLeft() + QPoint(250, 150);  // clear of the probe's own drawing
+    EXPECT_TRUE(IsColour(first.pixel(stage), qRgb(0x30, 0x80, 0xf0)))
+        << "first seen as " << std::hex << first.pixel(stage);
+    Signal("go");
+    ASSERT_TRUE(LogHas("shown"));
+    Terminate();
 }

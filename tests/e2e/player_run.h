@@ -42,7 +42,7 @@ protected:
         if (!fs::exists(dir / "issue/config.xml"))
             Config("<MSG><Wnd Width='640' Height='480' bShowTitle='true'/></MSG>");
         const std::string pack = std::string(MAGPACK_PATH) + " build --player " + PLAYER_PATH +
-                                 " --loading " + PROBE_SWF + " " + extraPackArgs + " " +
+                                 " --loading " + loadingMovie + " " + extraPackArgs + " " +
                                  (dir / "issue") + " -o " + (dir / "issue.bin");
         return std::system(pack.c_str()) == 0;
     }
@@ -149,6 +149,7 @@ protected:
     std::string platform = "offscreen";
     bool unattendedBoxes = true;  // message boxes go to stderr, answered with their first button
     pid_t pid = -1;
+    std::string loadingMovie = PROBE_SWF;
     std::vector<std::string> args;  // the command line after the program
     int exitCode = -2;
     std::function<void()> onTick;

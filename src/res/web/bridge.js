@@ -255,6 +255,10 @@
       player = ruffle.createPlayer();
       movieLoaded = false;
       player.addEventListener("loadedmetadata", () => { movieLoaded = true; });
+      // Loaded, then one frame run and one more drawn: the first frame is up.
+      player.addEventListener("loadeddata", () => {
+        requestAnimationFrame(() => requestAnimationFrame(() => request("drawn", "")));
+      });
       player.id = "movie";
       document.getElementById("stage").appendChild(player);
       player.onFSCommand = (command, args) => {
