@@ -38,6 +38,10 @@ public:
         if (m_events.fsCommand)
             m_events.fsCommand(command, args);
     }
+    void RaiseFirstFrame() {
+        if (m_events.firstFrame)
+            m_events.firstFrame();
+    }
     // The answer the movie's call gets (the last SetReturnValue), or empty.
     QString RaiseFlashCall(const QString& request) {
         returned.clear();

@@ -30,8 +30,11 @@ TEST_F(WindowsTest, StartUpSequence) {
     EXPECT_EQ(dlg->geometry(), QRect(0, 0, 0, 0));
     ASSERT_TRUE(WaitFor([&] { return dlg->Loading() && dlg->Loading()->FlashActive() == 1; }));
     const WindowRect r = LoadingWindowRect(Screen().width(), Screen().height(), 431, 168);
-    EXPECT_EQ(dlg->Loading()->geometry(), QRect(r.left, r.top, 431, 168));
     auto* loading = static_cast<ScriptedFlashEngine*>(dlg->Loading()->Flash().Engine());
+    // Off the screen until its movie has drawn, then in its centred place.
+    EXPECT_FALSE(dlg->Loading()->geometry().intersects(Screen()));
+    loading->RaiseFirstFrame();
+    EXPECT_EQ(dlg->Loading()->geometry(), QRect(r.left, r.top, 431, 168));
     EXPECT_EQ(loading->movie, QString::fromStdString(ws + "/loading.swf"));
 
     ASSERT_TRUE(WaitFor([&] { return dlg->Flash().IsCreated(); }));
