@@ -39,6 +39,8 @@ std::u16string FullName(std::string_view d, size_t face) {
         const size_t strings = name + Be16(d, name + 4);
         for (uint16_t r = 0; r < count; ++r) {
             const size_t rec = name + 6 + size_t{r} * 12;
+            if (rec + 12 > d.size())
+                break;  // the table claims more records than the file holds
             const uint16_t platform = Be16(d, rec), encoding = Be16(d, rec + 2);
             const uint16_t id = Be16(d, rec + 6), length = Be16(d, rec + 8),
                            offset = Be16(d, rec + 10);
