@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "package/byte_source.h"
@@ -42,6 +43,22 @@ std::string HelpText(const std::string& program) {
 
 std::string VersionText() {
     return std::string("magazine-player ") + PLAYER_VERSION + "\n";
+}
+
+bool HasAppendedData(const std::string& path) {
+    FileByteSource source(platform::Utf8ToUtf16(path));
+    unsigned char h[64] = {};
+    if (!source.IsOpen() || source.ReadAt(0, h, sizeof h) != sizeof h ||
+        std::memcmp(h, "\x7F" "ELF", 4) != 0 || h[4] != 2 || h[5] != 1)
+        return true;  // not a 64-bit little-endian ELF image: count it all as data
+    const auto le = [&](int at, int bytes) {
+        uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | h[at + i];
+        return v;
+    };
+    const uint64_t imageEnd = le(0x28, 8) + le(0x3C, 2) * le(0x3A, 2);
+    return static_cast<uint64_t>(source.Size()) > imageEnd;
 }
 
 bool HoldsIssue(const std::string& path, std::string& why) {

@@ -21,3 +21,7 @@ std::string VersionText();
 // Whether `path` ends in an issue package (a file list that parses); `why`
 // says what is wrong otherwise.
 bool HoldsIssue(const std::string& path, std::string& why);
+
+// Whether anything follows the executable image of the ELF file `path` (its
+// section table ends the image): an issue, even a damaged one, was appended.
+bool HasAppendedData(const std::string& path);

@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();
     CloseOnTerminationSignals();
-    // The installed program carries no issue: the reader picks one.
-    if (issue.empty() && !HoldsIssue("/proc/self/exe", why)) {
+    // The installed program carries no issue: the reader picks one. A Player with
+    // something appended reads it, and says what is wrong if it is no issue.
+    if (issue.empty() && !HasAppendedData("/proc/self/exe")) {
         issue = ChooseIssue();
         if (issue.empty())
             return 0;

@@ -102,6 +102,62 @@ TEST_F(PlayerRun, ADamagedFileListEndsThePlayer) {
     EXPECT_TRUE(Workspaces().empty());
 }
 
+TEST_F(PlayerRun, AnIssueWithoutConfigStillRuns) {
+    const std::string probe = test::ReadFile(PROBE_SWF);
+    Script("fs\tstart\nnote\tno config\nei\tbrivol_quit\n");
+    const std::string issue =
+        HandPackage("noconfig.bin", {{"l.swf", probe},
+                                     {"vellmain.swf", probe},
+                                     {"script.txt", test::ReadFile(dir / "issue/script.txt")}});
+    ASSERT_TRUE(Launch(issue)) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Log(), "no config\n");
+}
+
+TEST_F(PlayerRun, ATerminationSignalStillDeletesTheWorkspace) {
+    Script("fs\tstart\nnote\tready\nwait\t60000\n");
+    bool signalled = false;
+    onTick = [&] {
+        if (!signalled && Log().find("ready") != std::string::npos) {
+            signalled = true;
+            std::system(("pkill -TERM -f '" + (dir / "issue.bin") + "'").c_str());
+        }
+    };
+    ASSERT_TRUE(Run()) << Stderr();
+    EXPECT_TRUE(signalled);
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+// On a real X server (this test runs under xvfb-run): after "start" the main
+// window has the configured size, centred, with the configured title.
+TEST_F(PlayerRun, StartShowsTheConfiguredWindowOnX11) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    platform = "xcb";
+    Config("<MSG><Wnd Width='640' Height='480' Title='E2E 窗口' bShowTitle='true'/></MSG>");
+    Script("fs\tstart\nnote\tshown\nwait\t2000\nfs\tquit\n");
+    std::string geometry;
+    onTick = [&] {
+        if (!geometry.empty() || Log().find("shown") == std::string::npos)
+            return;
+        // xwininfo is part of x11-utils; the window is found by its title.
+        FILE* p = popen("xwininfo -name 'E2E 窗口' 2>/dev/null", "r");
+        char buffer[4096];
+        size_t n = fread(buffer, 1, sizeof buffer - 1, p);
+        buffer[n] = 0;
+        pclose(p);
+        geometry = buffer;
+    };
+    ASSERT_TRUE(Run()) << Stderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(geometry.find("Width: 640"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Height: 480"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Map State: IsViewable"), std::string::npos) << geometry;
+    // Centred on the 1024 x 768 screen the test's server has.
+    EXPECT_NE(geometry.find("Absolute upper-left X:  192"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Absolute upper-left Y:  144"), std::string::npos) << geometry;
+}
+
 namespace {
 
 // What the Player prints and its status, run with `args` and no display.
