@@ -11,6 +11,7 @@
 #include "package/byte_source.h"
 #include "package/extraction.h"
 #include "package/package_format.h"
+#include "package/window_config.h"
 #include "package_writer.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
@@ -190,10 +191,7 @@ void WarnAboutConfig(const fs::path& config) {
     };
     check(u"Width", false);
     check(u"Height", false);
-    std::u16string show = doc.GetAttribute(u"bShowLoading");
-    for (auto& c : show)
-        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
-    if (show.find(u"TRUE") != std::u16string::npos) {
+    if (ContainsIgnoringCase(doc.GetAttribute(u"bShowLoading"), u"TRUE")) {
         check(u"LoadX", true);
         check(u"LoadY", true);
     }
