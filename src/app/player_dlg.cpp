@@ -198,7 +198,7 @@ void CPlayerDlg::ApplyWindowConfig() {
 }
 
 void CPlayerDlg::SetWindowText(const std::u16string& title) {
-    // The taskbar names a window without a title of its own by the file
+    // The taskbar names a window without a title of its own by the application's
     // name, as the message boxes do; never by the "Loading..." of start-up.
     setWindowTitle(QString::fromStdU16String(title.empty() ? platform::AppName() : title));
 }
