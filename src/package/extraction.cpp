@@ -74,12 +74,6 @@ bool DiskRefused(int error) {
     return error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || error == EFBIG;
 }
 
-void ReportUnwritable(std::u16string_view folder) {
-    platform::MessageBox(
-        nullptr, u"无法把本期杂志写入文件夹 " + std::u16string(folder) + u"：磁盘已满或不可写入。",
-        std::nullopt, platform::MB_ICONWARNING);
-}
-
 bool EndsWithQk(std::u16string_view name) {
     const size_t dot = name.rfind(u'.');
     return dot != std::u16string_view::npos && name.substr(dot) == u".qk";
@@ -90,6 +84,15 @@ bool EndsWithQk(std::u16string_view name) {
 void FinishFailed() {
     g_extractFailed = 1;
     g_extractDone = 1;
+}
+
+// A half-written issue would start and fail in odd ways: say why it cannot open
+// and end the run as failed.
+void FinishUnwritable(std::u16string_view folder) {
+    platform::MessageBox(
+        nullptr, u"无法把本期杂志写入文件夹 " + std::u16string(folder) + u"：磁盘已满或不可写入。",
+        std::nullopt, platform::MB_ICONWARNING);
+    FinishFailed();
 }
 
 }  // namespace
@@ -190,11 +193,8 @@ void ExtractPackage(std::u16string_view packagePath, std::u16string_view folder)
     }
     const FileListSpan span = LocateAppendedList(source);
     const std::u16string listPath = Join(folder, u"filelist.xml");
-    if (!WritePackedFile(listPath, source, span.offset, span.length)) {
-        ReportUnwritable(folder);
-        FinishFailed();
-        return;
-    }
+    if (!WritePackedFile(listPath, source, span.offset, span.length))
+        return FinishUnwritable(folder);
     g_extractProgress = 1.0;
     if (!platform::PathFileExists(listPath)) {
         platform::MessageBox(nullptr, u"filelist.xml文件不存在！", u"Brivol Error",
@@ -210,40 +210,32 @@ void ExtractPackage(std::u16string_view packagePath, std::u16string_view folder)
         if (e.offset < 0 || e.offset + e.size > span.offset)
             g_extractOutcome = ExtractOutcome::Damaged;  // data the file does not hold
     }
-    {
-        bool first = true;
-        for (const auto& e : contents.entries) {
-            if (s_stop)
-                break;  // the Player is ending: its workspace is about to go
-            if (!MayWrite(folder, e.name))
-                continue;  // its bytes are still passed over
-            const std::u16string fullPath = Join(folder, e.name);
-            bool written = WritePackedFile(fullPath, source, e.offset, e.size);
-            if (written && s_stop)
-                break;
-            if (written)
-                OnFileExtracted(fullPath, e.name);
-            if (written && EndsWithQk(e.name)) {
-                const std::u16string nested = Join(folder, e.name.substr(0, e.name.size() - 3));
-                platform::CreateDirectory(nested);
-                written = ExtractNestedPackage(fullPath, nested) == 0;
-            }
-            if (!written) {
-                // A half-written issue would start and fail in odd ways: say why it
-                // cannot open and end.
-                ReportUnwritable(folder);
-                FinishFailed();
-                return;
-            }
-            if (first) {
-                first = false;
-                g_loadingMoviePath.Set(fullPath);
-            }
-            // Progress counts the packed data written so far, on the data's own base.
-            if (contents.dataLength > 0) {
-                const double done = static_cast<double>(e.offset + e.size - contents.dataStart);
-                g_extractProgress = std::clamp(done / contents.dataLength * 100.0, 0.0, 100.0);
-            }
+    bool first = true;
+    for (const auto& e : contents.entries) {
+        if (s_stop)
+            break;  // the Player is ending: its workspace is about to go
+        if (!MayWrite(folder, e.name))
+            continue;  // its bytes are still passed over
+        const std::u16string fullPath = Join(folder, e.name);
+        if (!WritePackedFile(fullPath, source, e.offset, e.size))
+            return FinishUnwritable(folder);
+        if (s_stop)
+            break;
+        OnFileExtracted(fullPath, e.name);
+        if (EndsWithQk(e.name)) {
+            const std::u16string nested = Join(folder, e.name.substr(0, e.name.size() - 3));
+            platform::CreateDirectory(nested);
+            if (ExtractNestedPackage(fullPath, nested) != 0)
+                return FinishUnwritable(folder);
+        }
+        if (first) {
+            first = false;
+            g_loadingMoviePath.Set(fullPath);
+        }
+        // Progress counts the packed data written so far, on the data's own base.
+        if (contents.dataLength > 0) {
+            const double done = static_cast<double>(e.offset + e.size - contents.dataStart);
+            g_extractProgress = std::clamp(done / contents.dataLength * 100.0, 0.0, 100.0);
         }
     }
     g_extractDone = 1;
