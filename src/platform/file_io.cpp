@@ -36,6 +36,15 @@ bool ReadFileBytes(const std::string& nativePath, std::string& bytes) {
 
 namespace {
 
+// Beside the target, what its temporary files are named after it.
+constexpr const char* kTemporarySuffix = ".tmp-";
+
+// The folder a native path names its file in ("." for a bare name).
+std::string FolderOf(const std::string& nativePath) {
+    const size_t slash = nativePath.find_last_of('/');
+    return slash == std::string::npos ? "." : nativePath.substr(0, slash);
+}
+
 void CreateFolders(const std::string& dir) {
     for (size_t i = 1; i <= dir.size(); ++i) {
         if (i == dir.size() || dir[i] == '/')
@@ -57,10 +66,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes) {
-    const size_t slash = nativePath.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : nativePath.substr(0, slash);
+    const std::string dir = FolderOf(nativePath);
     CreateFolders(dir);
-    std::string temp = nativePath + ".tmp-XXXXXX";
+    std::string temp = nativePath + kTemporarySuffix + "XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0)
         return false;
@@ -78,10 +86,10 @@ bool WriteFileAtomically(const std::string& nativePath, const std::string& bytes
 }
 
 void RemoveStaleTemporaries(const std::string& nativePath) {
+    const std::string dir = FolderOf(nativePath);
     const size_t slash = nativePath.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : nativePath.substr(0, slash);
     const std::string prefix =
-        (slash == std::string::npos ? nativePath : nativePath.substr(slash + 1)) + ".tmp-";
+        nativePath.substr(slash == std::string::npos ? 0 : slash + 1) + kTemporarySuffix;
     DIR* d = opendir(dir.c_str());
     if (!d)
         return;
@@ -94,9 +102,7 @@ void RemoveStaleTemporaries(const std::string& nativePath) {
 
 FileLock::FileLock(const std::string& nativePath) {
     const std::string lock = nativePath + ".lock";
-    const size_t slash = lock.find_last_of('/');
-    if (slash != std::string::npos)
-        CreateFolders(lock.substr(0, slash));
+    CreateFolders(FolderOf(lock));
     m_fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         return;
