@@ -234,15 +234,16 @@
 
   // The movie engine reports a movie it cannot parse only on its log. A report
   // made before the movie given to load() has its metadata is about that movie
-  // (not about one it loads later), and the host is told.
-  let movieLoaded = false;
+  // (not about one it loads later), and the host is told. Settled: the movie has
+  // its metadata, or its failure has been told; nothing more is reported.
+  let movieSettled = false;
   for (const level of ["error", "warn", "log"]) {
     const native = console[level].bind(console);
     console[level] = (...args) => {
       native(...args);
       const text = args.filter((a) => typeof a === "string").join(" ");
-      if (player && !movieLoaded && text.includes("Invalid SWF")) {
-        movieLoaded = true;  // once
+      if (player && !movieSettled && text.includes("Invalid SWF")) {
+        movieSettled = true;
         request("moviefailed", text.replace(/%c/g, ""));
       }
     };
@@ -253,8 +254,8 @@
       this.unload();
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
-      movieLoaded = false;
-      player.addEventListener("loadedmetadata", () => { movieLoaded = true; });
+      movieSettled = false;
+      player.addEventListener("loadedmetadata", () => { movieSettled = true; });
       // Loaded, then one frame run and one more drawn: the first frame is up.
       player.addEventListener("loadeddata", () => {
         requestAnimationFrame(() => requestAnimationFrame(() => request("drawn", "")));
@@ -271,8 +272,8 @@
         .then(() => { loading.traceObserver = (message) => log("trace", message); })
         .catch((e) => {
           log("error", e);
-          if (!movieLoaded) {
-            movieLoaded = true;
+          if (!movieSettled) {
+            movieSettled = true;
             request("moviefailed", String(e));
           }
         });
