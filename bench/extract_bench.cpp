@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "package/extraction.h"
-#include "package_writer.h"
+#include "package/package_writer.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -85,8 +85,9 @@ int main(int argc, char** argv) {
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Run r = InChild([&] {
-            ExtractPackage(platform::Utf8ToUtf16(big.string()),
-                           platform::Utf8ToUtf16((dir / "out").string()));
+            ExtractionProgress progress;
+            ExtractPackageFile(platform::Utf8ToUtf16(big.string()),
+                               platform::Utf8ToUtf16((dir / "out").string()), progress);
         });
         ours.push_back(r.seconds);
         rssBig = r.maxRssKiB;
@@ -100,8 +101,9 @@ int main(int argc, char** argv) {
     fs::remove_all(dir / "out");
     fs::create_directories(dir / "out");
     const Run rs = InChild([&] {
-        ExtractPackage(platform::Utf8ToUtf16(small.string()),
-                       platform::Utf8ToUtf16((dir / "out").string()));
+        ExtractionProgress progress;
+        ExtractPackageFile(platform::Utf8ToUtf16(small.string()),
+                           platform::Utf8ToUtf16((dir / "out").string()), progress);
     });
     std::sort(ours.begin(), ours.end());
     std::sort(cps.begin(), cps.end());

@@ -1,13 +1,11 @@
 #include "app/command_line.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 #include "package/byte_source.h"
 #include "package/package_format.h"
 #include "platform/text.h"
-#include "xml/xml_document.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine c;
@@ -49,7 +47,11 @@ bool HasAppendedData(const std::string& path) {
     FileByteSource source(platform::Utf8ToUtf16(path));
     unsigned char h[64] = {};
     if (!source.IsOpen() || source.ReadAt(0, h, sizeof h) != sizeof h ||
-        std::memcmp(h, "\x7F" "ELF", 4) != 0 || h[4] != 2 || h[5] != 1)
+        std::memcmp(h,
+                    "\x7F"
+                    "ELF",
+                    4) != 0 ||
+        h[4] != 2 || h[5] != 1)
         return true;  // not a 64-bit little-endian ELF image: count it all as data
     const auto le = [&](int at, int bytes) {
         uint64_t v = 0;
@@ -62,17 +64,11 @@ bool HasAppendedData(const std::string& path) {
 }
 
 bool HoldsIssue(const std::string& path, std::string& why) {
-    FileByteSource source(platform::Utf8ToUtf16(path));
-    if (!source.IsOpen()) {
-        why = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const FileListSpan span = LocateAppendedList(source);
-    XmlDocument list;
-    PackageContents contents;
-    if (!list.LoadBytes(ReadSpan(source, span)) || !ReadAppendedEntries(list, span, contents)) {
+    const PackageReading reading =
+        ReadPackageFile(platform::Utf8ToUtf16(path), PackageLayout::Appended);
+    if (reading.error == PackageError::CannotOpen)
+        why = "cannot open " + path + ": " + reading.message;
+    else if (!reading)
         why = path + " holds no magazine issue";
-        return false;
-    }
-    return true;
+    return static_cast<bool>(reading);
 }

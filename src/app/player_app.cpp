@@ -7,7 +7,6 @@
 #include "app/player_dlg.h"
 #include "app/workspace.h"
 #include "bridge/player_scheme.h"
-#include "package/extraction.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -36,7 +35,6 @@ bool CPlayerApp::InitInstance() {
 }
 
 int CPlayerApp::ExitInstance() {
-    StopExtraction();
-    DeleteWorkspace();
+    DeleteWorkspace();  // the main window, gone by now, stopped the extraction
     return m_exitCode;
 }

@@ -11,7 +11,6 @@
 #include <QWindow>
 
 #include "app/workspace.h"
-#include "package/extraction.h"
 #include "package/loading_dlg.h"
 #include "package/window_config.h"
 #include "platform/editor_window.h"
@@ -56,13 +55,18 @@ CPlayerDlg::CPlayerDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
 CPlayerDlg::~CPlayerDlg() {
     qApp->removeEventFilter(this);
     ClearSecondaryWindows();
-    DeleteWorkspaceIfPresent();
+    StopExtractionAndDeleteWorkspace();
     if (g_mainWnd == this)
         g_mainWnd = nullptr;
 }
 
 void CPlayerDlg::OnInitDialog() {
     m_tray = std::make_unique<TrayIcon>(this);
+    connect(m_tray.get(), &TrayIcon::showRequested, this,
+            [this] { ShowWindow(ShowCommand::Restore); });
+    connect(m_tray.get(), &TrayIcon::hideRequested, this,
+            [this] { ShowWindow(ShowCommand::Hide); });
+    connect(m_tray.get(), &TrayIcon::quitRequested, this, &CPlayerDlg::OnCancel);
     g_mainWnd = this;
     qApp->installEventFilter(this);
     m_loading = new CLoading(this);
@@ -70,6 +74,8 @@ void CPlayerDlg::OnInitDialog() {
         m_exitCode = 1;
         PostClose();
     });
+    connect(m_loading, &CLoading::extractionFinished, this, &CPlayerDlg::OnPlayerReady,
+            Qt::QueuedConnection);
     m_flash.Prepare(this);  // the movie engine starts while the issue is extracted
     m_loading->CentreAndShowOnTop();
     setGeometry(0, 0, 0, 0);
@@ -77,7 +83,7 @@ void CPlayerDlg::OnInitDialog() {
     m_state.m_companionReady = 0;  // the subscription software's control does not exist here
 }
 
-void CPlayerDlg::OnPlayerReady() {
+void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
     // The control gets a real size at once: a movie in a view of no size is never
     // run by the web engine, and the main movie must run to say it is ready.
     if (!m_flash.Create(this, 1001, QRect(0, 0, m_state.m_width, m_state.m_height))) {
@@ -106,7 +112,7 @@ void CPlayerDlg::OnPlayerReady() {
     if (!platform::PathFileExists(movie)) {
         // Without its main movie an issue can never show itself: say why and end,
         // rather than stay hidden.
-        switch (g_extractOutcome.load()) {
+        switch (outcome) {
             case ExtractOutcome::NoIssue:
                 return FailToOpen(u"这个文件里没有杂志，无法打开。");
             case ExtractOutcome::Damaged:
@@ -236,15 +242,15 @@ void CPlayerDlg::PostClose() {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
-void CPlayerDlg::DeleteWorkspaceIfPresent() {
-    StopExtraction();  // the worker must not write into a folder being deleted
-    if (!g_workspaceDir.empty() && platform::PathFileExists(g_workspaceDir))
-        DeleteFolderTree(g_workspaceDir);
+void CPlayerDlg::StopExtractionAndDeleteWorkspace() {
+    if (m_loading)
+        m_loading->StopExtraction();  // the worker must not write into a folder being deleted
+    DeleteWorkspace();
 }
 
 void CPlayerDlg::closeEvent(QCloseEvent* event) {
     m_titleBitmap = QPixmap();
-    DeleteWorkspaceIfPresent();
+    StopExtractionAndDeleteWorkspace();
     if (m_flash.IsCreated())
         m_flash.SetMovie(" ");
     DestroyLoadingWindow();
@@ -304,6 +310,7 @@ void CPlayerDlg::RunSaveTextDialog(const std::u16string& text) {
 
 void CPlayerDlg::RunFileSearchDialog() {
     CFileSearchDlg dialog(this);
+    connect(&dialog, &CFileSearchDlg::resultsFound, this, &CPlayerDlg::OnCopyData);
     RunModal(dialog);
 }
 

@@ -12,6 +12,7 @@
 
 #include "bridge/player_host.h"
 #include "bridge/shockwave_flash.h"
+#include "package/extraction.h"
 
 class CLoading;
 class CFlashPlayerDlg;
@@ -24,8 +25,8 @@ public:
     explicit CPlayerDlg(QWidget* parent = nullptr);
     ~CPlayerDlg() override;
 
-    // The end of extraction (posted by the loading window): starts the main movie.
-    Q_INVOKABLE void OnPlayerReady();
+    // The end of extraction (signalled by the loading window): starts the main movie.
+    void OnPlayerReady(ExtractOutcome outcome);
     // The relay of a reply text from a dialog to the movie's pending call.
     void OnCopyData(const QString& text);
     // During a sizing of this window every secondary window takes its rectangle.
@@ -95,7 +96,7 @@ protected:
 
 private:
     void OnInitDialog();
-    void DeleteWorkspaceIfPresent();
+    void StopExtractionAndDeleteWorkspace();
     void CloseModalDialogs();
     void SetWindowText(const std::u16string& title);
     // Says why the issue cannot open, then ends the Player with a failure status.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/path.h"
@@ -54,4 +55,17 @@ size_t MemoryByteSource::ReadAt(int64_t offset, void* buffer, size_t size) {
     const size_t n = std::min(size, m_bytes.size() - static_cast<size_t>(offset));
     std::memcpy(buffer, m_bytes.data() + offset, n);
     return n;
+}
+
+bool CopyRange(ByteSource& source, int64_t from, int64_t to, std::FILE* out) {
+    constexpr int64_t kChunk = 1 << 20;
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (int64_t at = from; at < to;) {
+        const auto want = static_cast<size_t>(std::min(kChunk, to - at));
+        const size_t got = source.ReadAt(at, buffer.get(), want);
+        if (got != want || std::fwrite(buffer.get(), 1, got, out) != got)
+            return false;
+        at += static_cast<int64_t>(got);
+    }
+    return true;
 }

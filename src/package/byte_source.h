@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 class ByteSource {
@@ -47,3 +48,7 @@ public:
 private:
     std::string_view m_bytes;
 };
+
+// Copies the bytes of `source` in [from, to) onto `out`. False when the source
+// holds fewer or a write fails.
+bool CopyRange(ByteSource& source, int64_t from, int64_t to, std::FILE* out);

@@ -2,37 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include "app/workspace.h"
 #include "package/package_format.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "xml/xml_document.h"
-
-std::atomic<double> g_extractProgress{0.0};
-std::atomic<int> g_extractDone{0};
-std::atomic<int> g_extractFailed{0};
-std::atomic<ExtractOutcome> g_extractOutcome{ExtractOutcome::Complete};
-LockedString g_loadingMoviePath;
-std::function<void()> g_requestConfigTimer;
-
-namespace {
-
-std::atomic<bool> s_stop{false};
-std::atomic<int> s_running{0};
-
-// Counts the runs of ExtractPackage, so that StopExtraction can wait for them.
-struct Running {
-    Running() { ++s_running; }
-    ~Running() { --s_running; }
-};
-
-}  // namespace
 
 void LockedString::Set(std::u16string value) {
     std::lock_guard lock(m_mutex);
@@ -42,15 +20,6 @@ void LockedString::Set(std::u16string value) {
 std::u16string LockedString::Get() const {
     std::lock_guard lock(m_mutex);
     return m_value;
-}
-
-void ResetExtractionState() {
-    g_extractProgress = 0.0;
-    g_extractDone = 0;
-    g_extractFailed = 0;
-    g_extractOutcome = ExtractOutcome::Complete;
-    s_stop = false;
-    g_loadingMoviePath.Set({});
 }
 
 namespace {
@@ -81,23 +50,36 @@ bool EndsWithQk(std::u16string_view name) {
 
 // The early failures end the run: the loading window sees the failure flag with
 // the done flag and closes the Player instead of waiting for ever.
-void FinishFailed() {
-    g_extractFailed = 1;
-    g_extractDone = 1;
+void FinishFailed(ExtractionProgress& progress) {
+    progress.failed = 1;
+    progress.done = 1;
 }
 
 // A half-written issue would start and fail in odd ways: say why it cannot open
 // and end the run as failed.
-void FinishUnwritable(std::u16string_view folder) {
+void FinishUnwritable(std::u16string_view folder, ExtractionProgress& progress) {
     platform::MessageBox(
         nullptr, u"无法把本期杂志写入文件夹 " + std::u16string(folder) + u"：磁盘已满或不可写入。",
         std::nullopt, platform::MB_ICONWARNING);
-    FinishFailed();
+    FinishFailed(progress);
+}
+
+// Called after each file of the appended package has been written.
+void SetPercent(ExtractionProgress& progress, double percent) {
+    progress.percent = percent;
+    if (progress.percentChanged)
+        progress.percentChanged(percent);
+}
+
+void OnFileExtracted(ExtractionProgress& progress, std::u16string_view name) {
+    if (name == u"config.xml" && progress.configWritten)
+        progress.configWritten();
 }
 
 }  // namespace
 
-bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size) {
+bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size,
+                     std::stop_token stop) {
     for (size_t i = 0; i < path.size(); ++i) {
         if (path[i] == u'\\' && i > 0)
             platform::CreateDirectory(path.substr(0, i));
@@ -111,7 +93,7 @@ bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
     // (no pass through user memory), else through one zero-filled 1 MiB buffer.
     // Either way the copy stops early when the package ends.
     bool ok = true;
-    while (remaining > 0 && !s_stop) {
+    while (remaining > 0 && !stop.stop_requested()) {
         const int64_t chunk = std::min<int64_t>(remaining, kCopyBufferSize);
         errno = 0;
         const int64_t copied = source.CopyToFile(offset, chunk, fileno(out));
@@ -128,9 +110,9 @@ bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
         offset += copied;
         remaining -= copied;
     }
-    if (ok && remaining > 0 && !s_stop) {
+    if (ok && remaining > 0 && !stop.stop_requested()) {
         std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]());
-        while (remaining > 0 && !s_stop) {
+        while (remaining > 0 && !stop.stop_requested()) {
             const size_t chunk = static_cast<size_t>(std::min<int64_t>(remaining, kCopyBufferSize));
             const size_t got = source.ReadAt(offset, buffer.get(), chunk);
             if (got == 0)
@@ -149,12 +131,8 @@ bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
     return ok;
 }
 
-void OnFileExtracted(std::u16string_view, std::u16string_view name) {
-    if (name == u"config.xml" && g_requestConfigTimer)
-        g_requestConfigTimer();
-}
-
-int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder) {
+int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder,
+                         std::stop_token stop) {
     FileByteSource source(packagePath);
     if (!source.IsOpen()) {
         platform::MessageBox(nullptr, u"打开qk工程失败！", u"Error", platform::MB_OK);
@@ -167,87 +145,83 @@ int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view fo
         return 0;
     }
     const std::u16string listPath = Join(folder, u"filelist.xml");
-    if (!WritePackedFile(listPath, source, span.offset, span.length))
+    if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
         return -1;
     XmlDocument list;
     PackageContents contents;
     if (list.LoadFile(listPath) && ReadNestedEntries(list, span, contents)) {
         for (const auto& e : contents.entries) {
-            if (s_stop)
+            if (stop.stop_requested())
                 break;
             if (MayWrite(folder, e.name) &&
-                !WritePackedFile(Join(folder, e.name), source, e.offset, e.size))
+                !WritePackedFile(Join(folder, e.name), source, e.offset, e.size, stop))
                 return -1;
         }
     }
     return 0;
 }
 
-void ExtractPackage(std::u16string_view packagePath, std::u16string_view folder) {
-    const Running running;
-    FileByteSource source(packagePath);
-    if (!source.IsOpen()) {
-        platform::MessageBox(nullptr, u"无法打开本EXE文件!", u"Error", platform::MB_OK);
-        FinishFailed();
-        return;
-    }
+void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionProgress& progress,
+                    std::stop_token stop) {
     const FileListSpan span = LocateAppendedList(source);
     const std::u16string listPath = Join(folder, u"filelist.xml");
-    if (!WritePackedFile(listPath, source, span.offset, span.length))
-        return FinishUnwritable(folder);
-    g_extractProgress = 1.0;
+    if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
+        return FinishUnwritable(folder, progress);
+    SetPercent(progress, 1.0);
     if (!platform::PathFileExists(listPath)) {
         platform::MessageBox(nullptr, u"filelist.xml文件不存在！", u"Brivol Error",
                              platform::MB_OK);
-        FinishFailed();
-        return;
+        return FinishFailed(progress);
     }
     XmlDocument list;
     PackageContents contents;
     if (!list.LoadFile(listPath) || !ReadAppendedEntries(list, span, contents))
-        g_extractOutcome = ExtractOutcome::NoIssue;  // no file list: not an issue at all
+        progress.outcome = ExtractOutcome::NoIssue;  // no file list: not an issue at all
     for (const auto& e : contents.entries) {
         if (e.offset < 0 || e.offset + e.size > span.offset)
-            g_extractOutcome = ExtractOutcome::Damaged;  // data the file does not hold
+            progress.outcome = ExtractOutcome::Damaged;  // data the file does not hold
     }
     bool first = true;
     for (const auto& e : contents.entries) {
-        if (s_stop)
+        if (stop.stop_requested())
             break;  // the Player is ending: its workspace is about to go
         if (!MayWrite(folder, e.name))
             continue;  // its bytes are still passed over
         const std::u16string fullPath = Join(folder, e.name);
-        if (!WritePackedFile(fullPath, source, e.offset, e.size))
-            return FinishUnwritable(folder);
-        if (s_stop)
+        if (!WritePackedFile(fullPath, source, e.offset, e.size, stop))
+            return FinishUnwritable(folder, progress);
+        if (stop.stop_requested())
             break;
-        OnFileExtracted(fullPath, e.name);
+        OnFileExtracted(progress, e.name);
         if (EndsWithQk(e.name)) {
             const std::u16string nested = Join(folder, e.name.substr(0, e.name.size() - 3));
             platform::CreateDirectory(nested);
-            if (ExtractNestedPackage(fullPath, nested) != 0)
-                return FinishUnwritable(folder);
+            if (ExtractNestedPackage(fullPath, nested, stop) != 0)
+                return FinishUnwritable(folder, progress);
         }
         if (first) {
             first = false;
-            g_loadingMoviePath.Set(fullPath);
+            progress.loadingMoviePath.Set(fullPath);
         }
         // Progress counts the packed data written so far, on the data's own base.
         if (contents.dataLength > 0) {
             const double done = static_cast<double>(e.offset + e.size - contents.dataStart);
-            g_extractProgress = std::clamp(done / contents.dataLength * 100.0, 0.0, 100.0);
+            SetPercent(progress, std::clamp(done / contents.dataLength * 100.0, 0.0, 100.0));
         }
     }
-    g_extractDone = 1;
+    progress.done = 1;
 }
 
-void StopExtraction() {
-    s_stop = true;
-    while (s_running > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void ExtractPackageFile(std::u16string_view packagePath, std::u16string_view folder,
+                        ExtractionProgress& progress, std::stop_token stop) {
+    FileByteSource source(packagePath);
+    if (!source.IsOpen()) {
+        platform::MessageBox(nullptr, u"无法打开本EXE文件!", u"Error", platform::MB_OK);
+        return FinishFailed(progress);
+    }
+    ExtractPackage(source, folder, progress, stop);
 }
 
-int ExtractPackageThread(void*) {
-    ExtractPackage(g_exePath, g_workspaceDir);
-    return 0;
+void ExtractPackageThread(std::stop_token stop, ExtractionProgress& progress) {
+    ExtractPackageFile(g_exePath, g_workspaceDir, progress, stop);
 }

@@ -1,12 +1,13 @@
 #pragma once
-// The extraction worker: copies every file of the package into the workspace on
-// a thread of its own, unpacks nested ".qk" packages, and publishes its progress
-// for the loading window.
+// The extraction worker: copies every file of a package into a folder, unpacks
+// nested ".qk" packages, and reports its progress to an ExtractionProgress that
+// another thread reads while it runs.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -23,41 +24,45 @@ private:
     std::u16string m_value;
 };
 
-// Published by the worker, read by the loading window.
-extern std::atomic<double> g_extractProgress;  // percent of the packed data written
-extern std::atomic<int> g_extractDone;         // 1 once every file has been closed
-extern std::atomic<int> g_extractFailed;       // 1 when the package could not be read at all
 // What the finished run found, for the message when the issue cannot open.
 enum class ExtractOutcome : int { Complete, NoIssue, Damaged };
-extern std::atomic<ExtractOutcome> g_extractOutcome;
-extern LockedString g_loadingMoviePath;  // the first written file
-// Asks the loading window to start its configuration timer; called on the worker
-// thread when config.xml has been written. Set before the worker starts.
-extern std::function<void()> g_requestConfigTimer;
 
-// Clears the published values (and a stop request) before a run.
-void ResetExtractionState();
+// What one run publishes: written by the worker, read by the loading window's
+// timers (or magpack's progress bar) on another thread, never half-written.
+struct ExtractionProgress {
+    std::atomic<double> percent{0.0};  // of the packed data written; 1.0 once the list is out
+    std::atomic<int> done{0};          // 1 once every file has been closed, stored last
+    std::atomic<int> failed{0};        // 1 when the package could not be read or written out
+    std::atomic<ExtractOutcome> outcome{ExtractOutcome::Complete};
+    LockedString loadingMoviePath;  // the first written file
+    // Called on the worker thread once config.xml has been written, and each
+    // time `percent` changes; set before the run starts.
+    std::function<void()> configWritten;
+    std::function<void(double)> percentChanged;
+};
 
-// Asks a running worker to stop between two chunks and waits until it has
-// returned, so that the workspace can be deleted under it. Returns at once when
-// none runs.
-void StopExtraction();
+// Extracts the appended package that `source` ends in into `folder`. Returns
+// early, leaving the rest unwritten, once `stop` is requested: the folder may
+// then be deleted.
+void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionProgress& progress,
+                    std::stop_token stop = {});
 
-// Thread entry: extracts the package of g_exePath into g_workspaceDir. Returns 0.
-int ExtractPackageThread(void* unused);
+// The same for the package at the end of a file; "无法打开本EXE文件!" when it
+// cannot be opened.
+void ExtractPackageFile(std::u16string_view packagePath, std::u16string_view folder,
+                        ExtractionProgress& progress, std::stop_token stop = {});
 
-// The same for any appended package and folder.
-void ExtractPackage(std::u16string_view packagePath, std::u16string_view folder);
+// Thread entry of the Player: extracts the issue of g_exePath into g_workspaceDir.
+void ExtractPackageThread(std::stop_token stop, ExtractionProgress& progress);
 
 // Creates the folders along `path` (only `\` separates), then the file, and copies
 // `size` bytes at `offset` of `source` into it. Stops early when the source ends
-// or a stop is asked for. False when the disk refused a write (full, read-only,
+// or a stop is requested. False when the disk refused a write (full, read-only,
 // failing); a file that cannot be created for another reason is skipped (true).
-bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size);
+bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size,
+                     std::stop_token stop = {});
 
 // Extracts a nested package into `folder`. Returns 0, or -1 when the disk
 // refused a write.
-int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder);
-
-// Called after each file of the appended package has been written.
-void OnFileExtracted(std::u16string_view fullPath, std::u16string_view name);
+int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder,
+                         std::stop_token stop = {});

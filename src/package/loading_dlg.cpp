@@ -5,24 +5,18 @@
 #include <QPointer>
 #include <QScreen>
 
-#include "app/player_dlg.h"
 #include "app/workspace.h"
 #include "bridge/external_interface.h"
-#include "package/extraction.h"
 #include "package/window_config.h"
 #include "platform/path.h"
 
-CLoading* g_loadingWnd = nullptr;
-
-CLoading::CLoading(CPlayerDlg* mainWindow)
+CLoading::CLoading(QWidget* mainWindow)
     // A splash without a caption, as the original had: under a window manager a
     // title bar would offer a close button that must do nothing. It places itself
     // (off the screen until its movie has drawn), so no window manager moves it.
     : QDialog(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                              Qt::X11BypassWindowManagerHint),
-      m_mainWindow(mainWindow) {
+                              Qt::X11BypassWindowManagerHint) {
     setWindowTitle(QString::fromStdU16String(u"Loading"));
-    g_loadingWnd = this;
     m_configWait.setInterval(1);
     m_progress.setInterval(100);
     m_watch.setInterval(100);
@@ -30,9 +24,8 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
     connect(&m_progress, &QTimer::timeout, this, &CLoading::OnProgress);
     connect(&m_watch, &QTimer::timeout, this, &CLoading::OnWatchWorker);
 
-    ResetExtractionState();
     QPointer<CLoading> self(this);
-    g_requestConfigTimer = [self] {
+    m_extraction.configWritten = [self] {
         QMetaObject::invokeMethod(
             qApp,
             [self] {
@@ -41,7 +34,7 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
             },
             Qt::QueuedConnection);
     };
-    m_workerThread = std::thread(ExtractPackageThread, nullptr);
+    m_workerThread = std::jthread(ExtractPackageThread, std::ref(m_extraction));
     m_watch.start();
     setGeometry(0, 0, 0, 0);  // nothing to show until the configuration says what
     m_configPath = QString::fromStdU16String(ConfigPath());
@@ -49,9 +42,12 @@ CLoading::CLoading(CPlayerDlg* mainWindow)
 
 CLoading::~CLoading() {
     StopExtraction();
-    m_workerThread.join();
-    if (g_loadingWnd == this)
-        g_loadingWnd = nullptr;
+}
+
+void CLoading::StopExtraction() {
+    m_workerThread.request_stop();
+    if (m_workerThread.joinable())
+        m_workerThread.join();
 }
 
 void CLoading::CentreAndShowOnTop() {
@@ -73,7 +69,7 @@ void CLoading::StartConfigWait() {
 }
 
 void CLoading::OnConfigWait() {
-    if (g_loadingMoviePath.Get().empty() ||
+    if (m_extraction.loadingMoviePath.Get().empty() ||
         !platform::PathFileExists(m_configPath.toStdU16String()))
         return;
     m_configWait.stop();
@@ -92,8 +88,8 @@ void CLoading::OnConfigWait() {
                     raise();
                 }});
                 show();
-                m_flash.SetMovie(
-                    QString::fromStdString(platform::NativePath(g_loadingMoviePath.Get())));
+                m_flash.SetMovie(QString::fromStdString(
+                    platform::NativePath(m_extraction.loadingMoviePath.Get())));
                 m_flash.Play();
                 m_flashActive = 1;
             }
@@ -106,19 +102,19 @@ void CLoading::OnConfigWait() {
 
 void CLoading::OnProgress() {
     if (m_flashActive == 1)
-        m_flash.CallFunction(QString::fromStdU16String(ProgressCall(g_extractProgress)));
-    if (g_extractDone == 1 && !m_readyPosted) {
+        m_flash.CallFunction(QString::fromStdU16String(ProgressCall(m_extraction.percent)));
+    if (m_extraction.done == 1 && !m_readyPosted) {
         m_progress.stop();
         m_readyPosted = true;
-        QMetaObject::invokeMethod(m_mainWindow, "OnPlayerReady", Qt::QueuedConnection);
+        emit extractionFinished(m_extraction.outcome);
     }
 }
 
 void CLoading::OnWatchWorker() {
-    if (g_extractDone != 1)
+    if (m_extraction.done != 1)
         return;
     m_watch.stop();
-    if (g_extractFailed == 1) {
+    if (m_extraction.failed == 1) {
         // The package could not be read at all (its message has been shown): end
         // the Player instead of waiting hidden for ever.
         emit packageUnreadable();

@@ -1,8 +1,8 @@
 #pragma once
 // CLoading: the loading window. Starts the extraction worker, lays itself out
 // from config.xml once that file and the loading movie exist, plays the loading
-// movie fed with the progress ten times a second, and tells the main window
-// when extraction has ended.
+// movie fed with the progress ten times a second, and says by its signals when
+// extraction has ended.
 
 #include <QDialog>
 #include <QTimer>
@@ -10,14 +10,13 @@
 #include <thread>
 
 #include "bridge/shockwave_flash.h"
-
-class CPlayerDlg;
+#include "package/extraction.h"
 
 class CLoading : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CLoading(CPlayerDlg* mainWindow);
+    explicit CLoading(QWidget* mainWindow);
     ~CLoading() override;
 
     // Centred on the screen, above everything, shown.
@@ -25,10 +24,16 @@ public:
 
     int FlashActive() const { return m_flashActive; }
     CShockwaveflash1& Flash() { return m_flash; }
+    // Stops the worker between two chunks and waits for it: the workspace may
+    // then be deleted. Returns at once when it has ended.
+    void StopExtraction();
     // Started by the worker when config.xml has been written (queued to this thread).
     Q_INVOKABLE void StartConfigWait();
 
 signals:
+    // Every file has been written (queued, as the original posted its message);
+    // `outcome` says what the run found.
+    void extractionFinished(ExtractOutcome outcome);
     // The package could not be read or written out (its message has been shown).
     void packageUnreadable();
 
@@ -45,17 +50,15 @@ private:
 
     static constexpr int kOffScreen = -30000;
 
-    CPlayerDlg* m_mainWindow;
     QPoint m_place;  // where the window goes once its movie has drawn
     int m_flashActive = 0;
     CShockwaveflash1 m_flash;
     QString m_configPath;
-    std::thread m_workerThread;  // stopped and joined before this window goes
-    QTimer m_configWait;         // IDT_CONFIG_WAIT, 1 ms
-    QTimer m_progress;           // IDT_PROGRESS, 100 ms
-    QTimer m_watch;              // ends the wait when the package has no config.xml or failed
+    ExtractionProgress m_extraction;
+    std::jthread m_workerThread;  // stopped and joined before this window goes
+    QTimer m_configWait;          // IDT_CONFIG_WAIT, 1 ms
+    QTimer m_progress;            // IDT_PROGRESS, 100 ms
+    QTimer m_watch;               // ends the wait when the package has no config.xml or failed
     bool m_configRequested = false;
     bool m_readyPosted = false;
 };
-
-extern CLoading* g_loadingWnd;

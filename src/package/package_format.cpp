@@ -1,6 +1,8 @@
 #include "package/package_format.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/text.h"
 #include "xml/xml_document.h"
@@ -107,4 +109,55 @@ std::string ReadSpan(ByteSource& source, const FileListSpan& span) {
     std::string bytes(static_cast<size_t>(span.length), '\0');
     bytes.resize(source.ReadAt(span.offset, bytes.data(), bytes.size()));
     return bytes;
+}
+
+namespace {
+
+PackageReading Failed(PackageReading r, PackageError error, int64_t offset, std::string message) {
+    r.error = error;
+    r.offset = offset;
+    r.message = std::move(message);
+    return r;
+}
+
+}  // namespace
+
+PackageReading ReadPackage(ByteSource& source, PackageLayout layout) {
+    PackageReading r;
+    const int64_t size = source.Size();
+    r.nested = LocateNestedList(source, r.span) == NestedListResult::Ok;
+    if (layout == PackageLayout::Nested && !r.nested)
+        return Failed(r, PackageError::NotQk, size, "not a valid .qk package (no QK trailer)");
+    if (layout == PackageLayout::Appended)
+        r.nested = false;
+    if (!r.nested) {
+        if (size < kAppendedTrailerSize)
+            return Failed(r, PackageError::TooShort, 0, "too short to hold a package");
+        r.span = LocateAppendedList(source);
+    }
+    const int64_t trailer = size - (r.nested ? kNestedTrailerSize : kAppendedTrailerSize);
+    if (r.span.length == 0)
+        return Failed(r, PackageError::NoFileList, trailer, "the trailer names no file list");
+    r.list = ReadSpan(source, r.span);
+    r.trailer = ReadSpan(source, {trailer, size - trailer});
+    XmlDocument doc;
+    if (!doc.LoadBytes(r.list))
+        return Failed(r, PackageError::NotXml, r.span.offset, "the file list is not XML");
+    const bool found = r.nested ? ReadNestedEntries(doc, r.span, r.contents)
+                                : ReadAppendedEntries(doc, r.span, r.contents);
+    if (!found) {
+        return Failed(r, PackageError::NoFileListElement, r.span.offset,
+                      "the file list has no FileList element");
+    }
+    return r;
+}
+
+PackageReading ReadPackageFile(std::u16string_view path, PackageLayout layout) {
+    errno = 0;
+    FileByteSource source(path);
+    if (!source.IsOpen()) {
+        return Failed({}, PackageError::CannotOpen, 0,
+                      errno != 0 ? std::strerror(errno) : "not a regular file");
+    }
+    return ReadPackage(source, layout);
 }

@@ -55,3 +55,34 @@ bool IsUnsafeEntryName(std::u16string_view name);
 
 // The bytes of the span (the file list document).
 std::string ReadSpan(ByteSource& source, const FileListSpan& span);
+
+// Which layout a file is read as: appended, nested, or nested when its last two
+// bytes are "QK" and appended otherwise.
+enum class PackageLayout { Appended, Nested, ByTrailer };
+
+// Why a file cannot be read as a package.
+enum class PackageError {
+    None,
+    CannotOpen,
+    TooShort,
+    NotQk,
+    NoFileList,
+    NotXml,
+    NoFileListElement
+};
+
+// A whole package read at once: its file list and entries, or why not.
+struct PackageReading {
+    PackageError error = PackageError::None;
+    int64_t offset = 0;   // where the fault lies: the trailer, or the file list
+    std::string message;  // what is wrong, in English, for tools and the command line
+    bool nested = false;
+    FileListSpan span;
+    std::string list;     // the file list document
+    std::string trailer;  // the trailer's bytes, as the file has them
+    PackageContents contents;
+    explicit operator bool() const { return error == PackageError::None; }
+};
+
+PackageReading ReadPackage(ByteSource& source, PackageLayout layout);
+PackageReading ReadPackageFile(std::u16string_view path, PackageLayout layout);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 namespace platform {
@@ -32,6 +33,22 @@ bool ReadFileBytes(const std::string& nativePath, std::string& bytes) {
     const bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
+}
+
+bool CopyStream(std::FILE* in, std::FILE* out, int64_t& copied,
+                const std::function<void(int64_t)>& progress) {
+    constexpr size_t kChunk = 1 << 20;
+    const std::unique_ptr<char[]> buffer(new char[kChunk]);
+    copied = 0;
+    size_t n;
+    while ((n = std::fread(buffer.get(), 1, kChunk, in)) > 0) {
+        if (std::fwrite(buffer.get(), 1, n, out) != n)
+            return false;
+        copied += static_cast<int64_t>(n);
+        if (progress)
+            progress(copied);
+    }
+    return !std::ferror(in);
 }
 
 namespace {

@@ -2,6 +2,8 @@
 // Whole-file reads and atomic replacement, for the small files the program keeps.
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -18,6 +20,12 @@ struct FileStamp {
 FileStamp StampOf(const std::string& nativePath);
 
 bool ReadFileBytes(const std::string& nativePath, std::string& bytes);
+
+// Copies `in`, from where it stands to its end, onto `out` in 1 MiB chunks;
+// `copied` counts the bytes written and `progress`, when given, hears it after
+// each chunk. False on a read or write error.
+bool CopyStream(std::FILE* in, std::FILE* out, int64_t& copied,
+                const std::function<void(int64_t)>& progress = {});
 
 // Writes a temporary file beside the target, flushes it to disk and renames it
 // over the target, so that a crash leaves either the old or the new contents.

@@ -6,7 +6,6 @@
 
 #include <ctime>
 
-#include "app/player_dlg.h"
 #include "bridge/external_interface.h"
 #include "platform/dialog_units.h"
 #include "search/filtered_file_find.h"
@@ -30,7 +29,7 @@ QString CreationText(int64_t seconds) {
 
 }  // namespace
 
-CFileSearchDlg::CFileSearchDlg(CPlayerDlg* owner) : QDialog(owner), m_owner(owner) {
+CFileSearchDlg::CFileSearchDlg(QWidget* owner) : QDialog(owner) {
     setWindowTitle(U(u"文件查找"));
     setWindowIcon(QIcon(":/res/player.png"));
     setFixedSize(DialogUnits(0, 0, 436, 303).size());
@@ -114,6 +113,5 @@ void CFileSearchDlg::Search() {
     std::vector<std::u16string> items;
     for (const QString& p : m_foundPaths)
         items.push_back(p.toStdU16String());
-    if (m_owner)
-        m_owner->OnCopyData(QString::fromStdU16String(ReplyArray(items)));
+    emit resultsFound(QString::fromStdU16String(ReplyArray(items)));
 }

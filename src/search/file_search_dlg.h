@@ -1,6 +1,7 @@
 #pragma once
 // CFileSearchDlg: lists the files of a folder that match include and exclude
-// lists, and sends the full paths found to the movie's pending call.
+// lists, and reports the full paths found by its signal, as the reply text for
+// the movie's pending call.
 
 #include <QCheckBox>
 #include <QDialog>
@@ -10,13 +11,11 @@
 #include <QStringList>
 #include <QTreeWidget>
 
-class CPlayerDlg;
-
 class CFileSearchDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CFileSearchDlg(CPlayerDlg* owner);
+    explicit CFileSearchDlg(QWidget* owner);
 
     QLineEdit* FolderEdit() const { return m_folder; }
     QLineEdit* IncludeEdit() const { return m_include; }
@@ -30,11 +29,14 @@ public:
     void Search();
     void Browse();
 
+signals:
+    // After every search: the paths found as an ExternalInterface array.
+    void resultsFound(const QString& reply);
+
 protected:
     void accept() override { Search(); }  // "查找" and Enter search; the dialog stays open
 
 private:
-    CPlayerDlg* m_owner;
     QLineEdit* m_folder;
     QLineEdit* m_include;
     QLineEdit* m_exclude;

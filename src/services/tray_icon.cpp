@@ -1,8 +1,8 @@
 #include "services/tray_icon.h"
 
-#include "app/player_dlg.h"
+#include <QWidget>
 
-TrayIcon::TrayIcon(CPlayerDlg* window) : QObject(window), m_window(window) {
+TrayIcon::TrayIcon(QWidget* window) : QObject(window), m_window(window) {
     m_icon.setIcon(window->windowIcon());
     m_icon.setToolTip(QString::fromStdU16String(u"点击右键弹出菜单!"));
     m_icon.setContextMenu(&m_menu);
@@ -31,14 +31,14 @@ QMenu* TrayIcon::BuildMenu() {
 
 void TrayIcon::OnCommand(int id) {
     if (id == ID_TRAY_SHOW)
-        m_window->ShowWindow(ShowCommand::Restore);
+        emit showRequested();
     if (id == ID_TRAY_HIDE)
-        m_window->ShowWindow(ShowCommand::Hide);
+        emit hideRequested();
     if (id == ID_TRAY_EXIT)
-        m_window->OnCancel();
+        emit quitRequested();
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick)
-        m_window->ShowWindow(ShowCommand::Restore);
+        emit showRequested();
 }

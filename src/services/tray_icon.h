@@ -1,10 +1,11 @@
 #pragma once
-// The main window's icon in the notification area, with its menu.
+// The main window's icon in the notification area, with its menu. It asks for
+// what the reader chose by its signals; the window it stands for acts on them.
 
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-class CPlayerDlg;
+class QWidget;
 
 class TrayIcon : public QObject {
     Q_OBJECT
@@ -14,7 +15,7 @@ public:
     static constexpr int ID_TRAY_HIDE = 0x8002;
     static constexpr int ID_TRAY_EXIT = 0x8003;
 
-    explicit TrayIcon(CPlayerDlg* window);
+    explicit TrayIcon(QWidget* window);
 
     // Shown when the window has an icon and `shown` is set; else removed.
     void SetShown(bool shown);
@@ -27,8 +28,13 @@ public:
     void OnCommand(int id);
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
 
+signals:
+    void showRequested();
+    void hideRequested();
+    void quitRequested();
+
 private:
-    CPlayerDlg* m_window;
+    QWidget* m_window;
     QSystemTrayIcon m_icon;
     QMenu m_menu;
     bool m_shown = false;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -69,13 +70,7 @@ void XmlDocument::Reset(_xmlDoc* doc) {
 
 bool XmlDocument::LoadFile(std::u16string_view path) {
     std::string bytes;
-    if (FILE* f = std::fopen(platform::NativePath(path).c_str(), "rb")) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(f);
-    } else {
+    if (!platform::ReadFileBytes(platform::NativePath(path), bytes)) {
         Reset(nullptr);
         return false;
     }

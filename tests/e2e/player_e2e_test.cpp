@@ -92,9 +92,7 @@ TEST_F(PlayerRun, NamesThatEscapeTheWorkspaceWriteNothingOutside) {
 
 TEST_F(PlayerRun, ADamagedFileListEndsThePlayer) {
     const std::string player = test::ReadFile(PLAYER_PATH);
-    std::string trailer(40, '\0');
-    trailer[0] = 9;
-    test::WriteFile(dir / "broken.bin", player + "<FileList" + trailer);
+    test::WriteFile(dir / "broken.bin", player + "<FileList" + BuildAppendedTrailer(9));
     fs::permissions(dir / "broken.bin", fs::perms::owner_all);
     ASSERT_TRUE(Launch(dir / "broken.bin")) << "the Player did not end by itself";
     EXPECT_NE(exitCode, 0);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "package/package_writer.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -116,18 +117,15 @@ protected:
     std::string HandPackage(const std::string& name,
                             const std::vector<std::pair<std::string, std::string>>& files,
                             const std::string& prefix) {
-        const std::string& player = prefix;
-        std::string data, list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FileList>";
+        std::string data;
+        std::vector<WrittenEntry> entries;
         for (const auto& [n, bytes] : files) {
-            list += "<File name=\"" + n + "\" size=\"" + std::to_string(bytes.size()) +
-                    "\" startpos=\"" + std::to_string(player.size()) + "\"/>";
+            entries.push_back({test::U16(n), static_cast<int64_t>(bytes.size()), {}});
             data += bytes;
         }
-        list += "</FileList>\r\n";
-        std::string trailer(40, '\0');
-        for (int i = 0; i < 4; ++i)
-            trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
-        test::WriteFile(dir / name, player + data + list + trailer);
+        const std::string list = BuildFileListXml(entries, static_cast<int64_t>(prefix.size()));
+        test::WriteFile(dir / name, prefix + data + list +
+                                        BuildAppendedTrailer(static_cast<uint32_t>(list.size())));
         fs::permissions(dir / name, fs::perms::owner_all);
         return dir / name;
     }

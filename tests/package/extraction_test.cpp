@@ -17,17 +17,17 @@ namespace {
 class Extraction : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetExtractionState();
-        timerRequests = 0;
-        g_requestConfigTimer = [this] { ++timerRequests; };
+        progress.configWritten = [this] { ++timerRequests; };
         ws = dir / "ws";
         mkdir(ws.c_str(), 0700);
     }
-    void TearDown() override { g_requestConfigTimer = nullptr; }
 
     void Run(const std::string& package) {
         test::WriteFile(dir / "issue.bin", package);
-        ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws));
+        ExtractFile(dir / "issue.bin");
+    }
+    void ExtractFile(const std::string& path, std::stop_token stop = {}) {
+        ExtractPackageFile(test::U16(path), test::U16(ws), progress, stop);
     }
     std::string Out(const std::string& name) { return test::ReadFile(ws + "/" + name); }
 
@@ -35,6 +35,27 @@ protected:
     test::MessageBoxRecorder boxes;
     std::string ws;
     int timerRequests = 0;
+    ExtractionProgress progress;
+};
+
+// A source with a bad region: a read that reaches into [badFrom, badTo) returns
+// only the bytes before it, as a disk going bad under the worker would.
+class FailingSource : public ByteSource {
+public:
+    FailingSource(std::string bytes, int64_t badFrom, int64_t badTo)
+        : m_bytes(std::move(bytes)), m_memory(m_bytes), m_badFrom(badFrom), m_badTo(badTo) {}
+    int64_t Size() const override { return m_memory.Size(); }
+    size_t ReadAt(int64_t offset, void* buffer, size_t size) override {
+        const int64_t end = offset + static_cast<int64_t>(size);
+        if (end > m_badFrom && offset < m_badTo)
+            size = offset < m_badFrom ? static_cast<size_t>(m_badFrom - offset) : 0;
+        return size == 0 ? 0 : m_memory.ReadAt(offset, buffer, size);
+    }
+
+private:
+    std::string m_bytes;
+    MemoryByteSource m_memory;
+    int64_t m_badFrom, m_badTo;
 };
 
 }  // namespace
@@ -51,11 +72,11 @@ TEST_F(Extraction, LoadingMovieFirstAndConfigSecond) {
     EXPECT_EQ(Out("sub/a.swf"), "AAA");
     EXPECT_EQ(Out("中文.txt"), "中");
     EXPECT_EQ(Out("filelist.xml"), list);
-    EXPECT_EQ(test::U8(g_loadingMoviePath.Get()), ws + "\\load.swf");
+    EXPECT_EQ(test::U8(progress.loadingMoviePath.Get()), ws + "\\load.swf");
     EXPECT_EQ(timerRequests, 1);
-    EXPECT_EQ(g_extractDone, 1);
-    EXPECT_EQ(g_extractFailed, 0);
-    EXPECT_DOUBLE_EQ(g_extractProgress, 100.0);
+    EXPECT_EQ(progress.done, 1);
+    EXPECT_EQ(progress.failed, 0);
+    EXPECT_DOUBLE_EQ(progress.percent, 100.0);
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -86,7 +107,7 @@ TEST_F(Extraction, NestedQkIsUnpackedBesideItself) {
 TEST_F(Extraction, ProgressStartsAtOneThenFollowsTheDataOnItsOwnBase) {
     // Observe the value after each file through the config timer hook of later files.
     std::vector<double> seen;
-    g_requestConfigTimer = [&] { seen.push_back(g_extractProgress); };
+    progress.configWritten = [&] { seen.push_back(progress.percent); };
     const auto list =
         test::FileListXml({{"config.xml", "4", "100"}, {"config.xml", "4"}, {"config.xml", "2"}});
     Run(test::AppendedPackage(std::string(100, 'P'), "aaaabbbbcc", list));
@@ -94,15 +115,15 @@ TEST_F(Extraction, ProgressStartsAtOneThenFollowsTheDataOnItsOwnBase) {
     EXPECT_DOUBLE_EQ(seen[0], 1.0);   // right after the list was copied
     EXPECT_DOUBLE_EQ(seen[1], 40.0);  // after the first file: 4 of 10 bytes
     EXPECT_DOUBLE_EQ(seen[2], 80.0);
-    EXPECT_DOUBLE_EQ(g_extractProgress, 100.0);
+    EXPECT_DOUBLE_EQ(progress.percent, 100.0);
 }
 
 TEST_F(Extraction, ProgressNeverPassesOneHundred) {
     const auto list = test::FileListXml({{"a", "50", "0"}, {"b", "50"}});
     Run(test::AppendedPackage("", "0123456789", list));  // sizes claim far more than exists
-    EXPECT_LE(g_extractProgress, 100.0);
-    EXPECT_GE(g_extractProgress, 0.0);
-    EXPECT_EQ(g_extractDone, 1);
+    EXPECT_LE(progress.percent, 100.0);
+    EXPECT_GE(progress.percent, 0.0);
+    EXPECT_EQ(progress.done, 1);
 }
 
 TEST_F(Extraction, ShortDataWritesWhatExistsAndNegativeSizesNothing) {
@@ -147,34 +168,33 @@ TEST_F(Extraction, UnsafeNamesInsideNestedPackagesAndSymlinksAreRefused) {
 
 TEST_F(Extraction, DamagedFileListsCountAsFinishedWithNothing) {
     for (const char* list : {"garbage", "<Files/>", ""}) {
-        ResetExtractionState();
+        progress.done = 0;
         Run(test::AppendedPackage("P", "data", list));
-        EXPECT_EQ(g_extractDone, 1);
-        EXPECT_EQ(g_extractFailed, 0);
-        EXPECT_TRUE(g_loadingMoviePath.Get().empty());
+        EXPECT_EQ(progress.done, 1);
+        EXPECT_EQ(progress.failed, 0);
+        EXPECT_TRUE(progress.loadingMoviePath.Get().empty());
     }
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(Extraction, UnreadablePackageShowsTheMessageAndEndsTheRun) {
-    ExtractPackage(test::U16(dir / "missing.exe"), test::U16(ws));
+    ExtractFile(dir / "missing.exe");
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, u"无法打开本EXE文件!");
     EXPECT_EQ(boxes.boxes[0].caption, u"Error");
-    EXPECT_EQ(g_extractDone, 1);
-    EXPECT_EQ(g_extractFailed, 1);
+    EXPECT_EQ(progress.done, 1);
+    EXPECT_EQ(progress.failed, 1);
 }
 
 TEST_F(Extraction, UnwritableFileListShowsTheMessage) {
-    Run(test::AppendedPackage("P", "", test::FileListXml({})));
-    ResetExtractionState();
-    boxes.boxes.clear();
+    test::WriteFile(dir / "issue.bin", test::AppendedPackage("P", "", test::FileListXml({})));
     // A folder below a plain file can never be created, so the list cannot be copied out.
-    ExtractPackage(test::U16(dir / "issue.bin"), test::U16(dir / "issue.bin") + u"\\ws");
+    ExtractPackageFile(test::U16(dir / "issue.bin"), test::U16(dir / "issue.bin") + u"\\ws",
+                       progress);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, u"filelist.xml文件不存在！");
     EXPECT_EQ(boxes.boxes[0].caption, u"Brivol Error");
-    EXPECT_EQ(g_extractFailed, 1);
+    EXPECT_EQ(progress.failed, 1);
 }
 
 TEST_F(Extraction, BadNestedPackagesShowTheirMessages) {
@@ -196,12 +216,12 @@ TEST_F(Extraction, PublishedValuesCanBeReadFromAnotherThread) {
         data += std::string(1000, static_cast<char>('a' + i % 26));
     }
     test::WriteFile(dir / "issue.bin", test::AppendedPackage("", data, test::FileListXml(entries)));
-    std::thread worker([&] { ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws)); });
+    std::jthread worker([&] { ExtractFile(dir / "issue.bin"); });
     double last = 0;
     bool monotonic = true;
-    while (!g_extractDone) {
-        const double p = g_extractProgress;
-        const std::u16string path = g_loadingMoviePath.Get();
+    while (!progress.done) {
+        const double p = progress.percent;
+        const std::u16string path = progress.loadingMoviePath.Get();
         if (!path.empty()) {
             EXPECT_EQ(test::U8(path), ws + "\\f0");
         }
@@ -246,29 +266,46 @@ TEST_F(Extraction, AFullDiskEndsTheRunWithAMessage) {
         {{"load.swf", "4", "0"}, {"config.xml", "6", "-"}, {"big.bin", "1048576", "-"}});
     test::WriteFile(dir / "issue.bin",
                     test::AppendedPackage("", "LOAD<MSG/>" + std::string(1 << 20, 'b'), list));
-    ExtractPackage(test::U16(dir / "issue.bin"), test::U16(small));
+    ExtractPackageFile(test::U16(dir / "issue.bin"), test::U16(small), progress);
     std::system(("umount " + small).c_str());
-    EXPECT_EQ(g_extractDone, 1);
-    EXPECT_EQ(g_extractFailed, 1);
+    EXPECT_EQ(progress.done, 1);
+    EXPECT_EQ(progress.failed, 1);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_NE(boxes.boxes[0].text.find(test::U16(small)), std::u16string::npos);
     EXPECT_NE(boxes.boxes[0].text.find(u"磁盘已满"), std::u16string::npos);
 }
 
 // A Player that ends while its issue is still being extracted stops the worker
-// before the workspace goes: nothing is written after StopExtraction returns.
+// before the workspace goes: nothing is written once the worker has been stopped
+// and joined.
 TEST_F(Extraction, StoppingTheWorkerEndsItBeforeTheWorkspaceGoes) {
     std::vector<ListEntry> entries;
     for (int i = 0; i < 400; ++i)
         entries.push_back({"f" + std::to_string(i), "262144", i == 0 ? "0" : "-"});
     test::WriteFile(dir / "issue.bin", test::AppendedPackage("", std::string(400 << 18, 'z'),
                                                              test::FileListXml(entries)));
-    std::thread worker([&] { ExtractPackage(test::U16(dir / "issue.bin"), test::U16(ws)); });
-    while (g_loadingMoviePath.Get().empty())
+    std::jthread worker([&](std::stop_token stop) { ExtractFile(dir / "issue.bin", stop); });
+    while (progress.loadingMoviePath.Get().empty())
         std::this_thread::yield();
-    StopExtraction();
-    EXPECT_EQ(g_extractDone, 1);
-    std::system(("rm -rf " + ws).c_str());
+    worker.request_stop();
     worker.join();
+    EXPECT_EQ(progress.done, 1);
+    EXPECT_FALSE(test::Exists(ws + "/f399")) << "the worker did not stop";
+    std::system(("rm -rf " + ws).c_str());
     EXPECT_FALSE(test::Exists(ws)) << "the worker wrote after it was stopped";
+}
+
+// A source that fails in the middle of the data (a disk going bad, a file cut
+// under the reader) ends the run: what was read is written, nothing hangs.
+TEST_F(Extraction, ASourceFailingMidwayEndsTheRun) {
+    const auto list = test::FileListXml({{"load.swf", "4", "0"}, {"big", "3000000"}, {"c", "2"}});
+    FailingSource source(test::AppendedPackage("", "LOAD" + std::string(3000000, 'b') + "CC", list),
+                         1500000, 3000004);
+    ExtractPackage(source, test::U16(ws), progress);
+    EXPECT_EQ(progress.done, 1);
+    EXPECT_EQ(Out("load.swf"), "LOAD");
+    const std::string big = Out("big");
+    EXPECT_LT(big.size(), 3000000u);
+    EXPECT_EQ(big, std::string(big.size(), 'b'));
+    EXPECT_EQ(Out("c"), "CC");  // past the bad region the disk reads again
 }

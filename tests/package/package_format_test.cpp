@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "package_writer.h"
+#include "package/package_writer.h"
 #include "support/test_support.h"
 #include "xml/xml_document.h"
 
@@ -139,4 +139,97 @@ TEST(PackageWriter, ListHasTheAuthoringLayout) {
     EXPECT_NE(xml.find("name=\"a&amp;b.swf\" size=\"3\" startpos=\"100\""), std::string::npos);
     EXPECT_EQ(BuildAppendedTrailer(7).size(), 40u);
     EXPECT_EQ(BuildNestedTrailer(7), std::string("\x07\0\0\0\0QK", 7));
+}
+
+namespace {
+
+// Writes a package with the writer into a temporary file and returns its bytes.
+std::string Written(PackageWriter::Kind kind, const std::string& prefix,
+                    const std::vector<std::pair<std::u16string, std::string>>& files) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(prefix.data(), 1, prefix.size(), f);
+    PackageWriter writer(f, kind, static_cast<int64_t>(prefix.size()));
+    for (const auto& [name, data] : files)
+        EXPECT_TRUE(writer.AddBytes(name, data));
+    EXPECT_TRUE(writer.Finish());
+    std::string bytes(static_cast<size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    return bytes;
+}
+
+}  // namespace
+
+// What the writer writes, the reader reads back: every name (escaped characters,
+// folders, non-ASCII, an empty file) at its offset, in both layouts.
+TEST(PackageRoundTrip, WhatIsWrittenReadsBackInBothLayouts) {
+    const std::vector<std::pair<std::u16string, std::string>> files = {
+        {u"load.swf", "LOAD"}, {u"config.xml", "<MSG/>"},
+        {u"a&<b>\".swf", "X"}, {u"sub\\图.jpg", "JPEG!"},
+        {u"empty", ""},        {u"last", "Z"}};
+    for (const auto kind : {PackageWriter::Kind::Appended, PackageWriter::Kind::Nested}) {
+        const bool nested = kind == PackageWriter::Kind::Nested;
+        const std::string prefix = nested ? "" : "PLAYER IMAGE";
+        const std::string bytes = Written(kind, prefix, files);
+        MemoryByteSource source(bytes);
+        const PackageReading r = ReadPackage(source, PackageLayout::ByTrailer);
+        ASSERT_TRUE(r) << r.message;
+        EXPECT_EQ(r.nested, nested);
+        EXPECT_EQ(r.contents.dataStart, nested ? 0 : static_cast<int64_t>(prefix.size()));
+        EXPECT_EQ(r.trailer.size(), nested ? 7u : 40u);
+        ASSERT_EQ(r.contents.entries.size(), files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            const PackageEntry& e = r.contents.entries[i];
+            EXPECT_EQ(e.name, files[i].first);
+            EXPECT_EQ(bytes.substr(static_cast<size_t>(e.offset), static_cast<size_t>(e.size)),
+                      files[i].second)
+                << test::U8(e.name);
+        }
+    }
+}
+
+// Each reason a file is no package is told apart, with where it lies.
+TEST(PackageRoundTrip, TheReaderSaysWhyAFileIsNoPackage) {
+    const auto read = [](const std::string& bytes, PackageLayout layout) {
+        MemoryByteSource source(bytes);
+        return ReadPackage(source, layout);
+    };
+    EXPECT_EQ(read("short", PackageLayout::Appended).error, PackageError::TooShort);
+    EXPECT_EQ(read(std::string(100, 'x'), PackageLayout::Nested).error, PackageError::NotQk);
+    const PackageReading none = read(std::string(100, '\0'), PackageLayout::Appended);
+    EXPECT_EQ(none.error, PackageError::NoFileList);
+    EXPECT_EQ(none.offset, 60);
+    const std::string garbage = "DATAnot xml";
+    const PackageReading bad = read(garbage + BuildAppendedTrailer(7), PackageLayout::ByTrailer);
+    EXPECT_EQ(bad.error, PackageError::NotXml);
+    EXPECT_EQ(bad.offset, 4);
+    const std::string other = "<Other/>";
+    EXPECT_EQ(read(other + BuildNestedTrailer(8), PackageLayout::ByTrailer).error,
+              PackageError::NoFileListElement);
+    EXPECT_EQ(ReadPackageFile(u"/no/such/file", PackageLayout::Appended).error,
+              PackageError::CannotOpen);
+    EXPECT_EQ(ReadPackageFile(u"/dev/null", PackageLayout::Appended).error,
+              PackageError::CannotOpen);  // not a regular file: never read
+}
+
+// Moving an issue onto another Player rewrites its first startpos and nothing else.
+TEST(PackageRoundTrip, TheFirstStartposIsRewrittenByteForByte) {
+    std::string list =
+        "<?xml version=\"1.0\"?><FileList><File name=\"a\" size=\"1\" "
+        "startpos=\"405504\" path=\"x\"/><File name=\"b\" size=\"2\" "
+        "startpos=\"405504\"/></FileList>";
+    ASSERT_TRUE(SetFirstStartpos(list, 9));
+    EXPECT_EQ(list,
+              "<?xml version=\"1.0\"?><FileList><File name=\"a\" size=\"1\" "
+              "startpos=\"9\" path=\"x\"/><File name=\"b\" size=\"2\" "
+              "startpos=\"405504\"/></FileList>");
+    std::string without = "<FileList><File name=\"a\" size=\"1\"/></FileList>";
+    ASSERT_TRUE(SetFirstStartpos(without, 12));
+    EXPECT_EQ(without, "<FileList><File startpos=\"12\" name=\"a\" size=\"1\"/></FileList>");
+    // A form the edit does not know is refused rather than doubled.
+    std::string spaced = "<FileList><File name=\"a\" startpos = '5'/></FileList>";
+    EXPECT_FALSE(SetFirstStartpos(spaced, 9));
+    std::string empty = "<FileList></FileList>";
+    EXPECT_FALSE(SetFirstStartpos(empty, 9));
 }

@@ -1,6 +1,6 @@
 #include "package_builder.h"
 
-#include "package_writer.h"
+#include "package/package_writer.h"
 
 namespace test {
 

@@ -4,15 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 #include "app/workspace.h"
 #include "output_file.h"
 #include "package/byte_source.h"
 #include "package/extraction.h"
 #include "package/package_format.h"
+#include "package/package_writer.h"
 #include "package/window_config.h"
-#include "package_writer.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
 #include "progress_bar.h"
@@ -125,15 +124,7 @@ bool CopyInto(const std::string& from, std::FILE* out, int64_t* copied) {
     std::FILE* in = std::fopen(from.c_str(), "rb");
     if (!in)
         return false;
-    std::vector<char> buffer(1 << 20);
-    size_t n;
-    *copied = 0;
-    bool ok = true;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-        ok = ok && std::fwrite(buffer.data(), 1, n, out) == n;
-        *copied += static_cast<int64_t>(n);
-    }
-    ok = ok && !std::ferror(in);
+    const bool ok = platform::CopyStream(in, out, *copied);
     std::fclose(in);
     return ok;
 }
@@ -142,16 +133,6 @@ bool CopyInto(const std::string& from, std::FILE* out, int64_t* copied) {
 void MakeExecutable(const std::string& path) {
     fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add);
-}
-
-struct BarContext {
-    ProgressBar* bar;
-    int64_t base;
-};
-
-void BarProgress(int64_t done, void* context) {
-    auto* c = static_cast<BarContext*>(context);
-    c->bar->Update(c->base + done);
 }
 
 }  // namespace
@@ -246,21 +227,21 @@ int Build(const std::vector<std::string>& args) {
     for (const auto& f : files)
         total += static_cast<int64_t>(fs::file_size(issue / f));
     ProgressBar bar(total);
-    BarContext context{&bar, 0};
+    int64_t packed = 0;  // by the files before the one being added
+    const auto progress = [&](int64_t done) { bar.Update(packed + done); };
 
     PackageWriter writer(out, PackageWriter::Kind::Appended, startpos);
-    bool ok = writer.AddFile(U16(fs::path(o.loading).filename()), o.loading, BarProgress, &context);
-    context.base += writer.Entries().back().size;
-    ok =
-        ok && writer.AddFile(u"config.xml", (issue / "config.xml").string(), BarProgress, &context);
-    context.base += writer.Entries().back().size;
+    bool ok = writer.AddFile(U16(fs::path(o.loading).filename()), o.loading, progress);
+    packed += writer.Entries().back().size;
+    ok = ok && writer.AddFile(u"config.xml", (issue / "config.xml").string(), progress);
+    packed += writer.Entries().back().size;
     for (const auto& f : files) {
         if (!ok)
             break;
         if (f == "config.xml" || f == loadingRel)
             continue;
-        ok = writer.AddFile(PackedName(f), (issue / f).string(), BarProgress, &context);
-        context.base += writer.Entries().back().size;
+        ok = writer.AddFile(PackedName(f), (issue / f).string(), progress);
+        packed += writer.Entries().back().size;
     }
     for (const auto& q : o.qk) {
         if (!ok)
@@ -270,14 +251,7 @@ int Build(const std::vector<std::string>& args) {
         ok = tmp && WriteQk(issue / q, tmp);
         if (ok) {
             std::rewind(tmp);
-            std::vector<char> bytes;
-            std::vector<char> buffer(1 << 20);
-            size_t n;
-            while ((n = std::fread(buffer.data(), 1, buffer.size(), tmp)) > 0) {
-                bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
-            }
-            ok = writer.AddBytes(PackedName(fs::path(q)) + u".qk",
-                                 std::string_view(bytes.data(), bytes.size()));
+            ok = writer.AddStream(PackedName(fs::path(q)) + u".qk", tmp);
         }
         if (tmp)
             std::fclose(tmp);
@@ -309,31 +283,14 @@ int MakeQk(const std::vector<std::string>& args) {
 namespace {
 
 // Reads the file list of `path` as either layout. A file whose name ends in ".qk"
-// or whose last two bytes are "QK" is read as a nested package.
-int ReadContents(const std::string& path, PackageContents& contents, bool& nested) {
-    FileByteSource source(platform::Utf8ToUtf16(path));
-    if (!source.IsOpen())
-        return Fail("cannot open " + path);
-    FileListSpan span;
+// must be a nested package; any other is one when its last two bytes are "QK".
+int ReadContents(const std::string& path, PackageReading& reading) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    nested = LocateNestedList(source, span) == NestedListResult::Ok;
-    if (!nested && ext == ".qk")
-        return Fail(path + " is not a valid .qk package (no QK trailer)");
-    if (!nested) {
-        if (source.Size() < kAppendedTrailerSize)
-            return Fail(path + " is too short to hold a package");
-        span = LocateAppendedList(source);
-    }
-    if (span.length == 0)
-        return Fail(path + ": the trailer names no file list");
-    XmlDocument list;
-    if (!list.LoadBytes(ReadSpan(source, span)))
-        return Fail(path + ": the file list is not XML");
-    const bool found = nested ? ReadNestedEntries(list, span, contents)
-                              : ReadAppendedEntries(list, span, contents);
-    if (!found)
-        return Fail(path + ": the file list has no FileList element");
+    reading = ReadPackageFile(platform::Utf8ToUtf16(path),
+                              ext == ".qk" ? PackageLayout::Nested : PackageLayout::ByTrailer);
+    if (!reading)
+        return Fail(path + ": " + reading.message);
     return 0;
 }
 
@@ -342,10 +299,11 @@ int ReadContents(const std::string& path, PackageContents& contents, bool& neste
 int List(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return BadUsage("list takes one FILE");
-    PackageContents contents;
-    bool nested = false;
-    if (int r = ReadContents(args[0], contents, nested))
+    PackageReading reading;
+    if (int r = ReadContents(args[0], reading))
         return r;
+    const PackageContents& contents = reading.contents;
+    const bool nested = reading.nested;
     std::printf("# %s package, data at %lld, %zu files\n", nested ? "nested" : "appended",
                 static_cast<long long>(contents.dataStart), contents.entries.size());
     std::printf("%12s %12s  %s\n", "offset", "size", "name");
@@ -359,9 +317,8 @@ int List(const std::vector<std::string>& args) {
 int Extract(const std::vector<std::string>& args) {
     if (args.size() != 2)
         return BadUsage("extract takes FILE DIR");
-    PackageContents contents;
-    bool nested = false;
-    if (int r = ReadContents(args[0], contents, nested))
+    PackageReading reading;
+    if (int r = ReadContents(args[0], reading))
         return r;
     std::error_code ec;
     fs::create_directories(args[1], ec);
@@ -369,22 +326,20 @@ int Extract(const std::vector<std::string>& args) {
         return Fail("cannot create " + args[1]);
     const std::u16string source = platform::Utf8ToUtf16(fs::absolute(args[0]).string());
     const std::u16string folder = platform::Utf8ToUtf16(fs::absolute(args[1]).string());
-    if (nested) {
+    if (reading.nested) {
         ExtractNestedPackage(source, folder);
         return 0;
     }
-    ResetExtractionState();
-    std::thread worker([&] { ExtractPackage(source, folder); });
+    ExtractionProgress progress;
     {
         ProgressBar bar(100);
-        while (!g_extractDone) {
-            bar.Update(static_cast<int64_t>(g_extractProgress.load()));
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        progress.percentChanged = [&](double percent) {
+            bar.Update(static_cast<int64_t>(percent));
+        };
+        ExtractPackageFile(source, folder, progress);
         bar.Update(100);
     }
-    worker.join();
-    return g_extractFailed ? 1 : 0;
+    return progress.failed ? 1 : 0;
 }
 
 int Convert(const std::vector<std::string>& args) {
@@ -398,55 +353,28 @@ int Convert(const std::vector<std::string>& args) {
         o.player = DefaultPlayer();
     if (!fs::is_regular_file(o.player))
         return Fail("no player at " + o.player + " (use --player)");
-    FileByteSource source(platform::Utf8ToUtf16(o.positional[0]));
-    if (!source.IsOpen())
-        return Fail("cannot open " + o.positional[0]);
-    if (source.Size() < kAppendedTrailerSize)
-        return Fail(o.positional[0] + " is too short to hold a package");
-    const FileListSpan span = LocateAppendedList(source);
-    std::string list = ReadSpan(source, span);
-    XmlDocument doc;
-    PackageContents contents;
-    if (span.length == 0 || !doc.LoadBytes(list) || !ReadAppendedEntries(doc, span, contents)) {
-        return Fail(o.positional[0] + " does not end in an issue package");
-    }
-    if (contents.dataStart < 0 || contents.dataStart > span.offset)
+    const PackageReading reading =
+        ReadPackageFile(platform::Utf8ToUtf16(o.positional[0]), PackageLayout::Appended);
+    if (!reading)
+        return Fail(o.positional[0] + ": " + reading.message);
+    const PackageContents& contents = reading.contents;
+    if (contents.dataStart < 0 || contents.dataStart > reading.span.offset)
         return Fail("the package's startpos is damaged");
     // The first startpos is the only byte range that changes: it names where the
     // data begins, which is now after this player.
-    size_t file = list.find("<File");
-    while (file != std::string::npos && list.compare(file, 9, "<FileList") == 0)
-        file = list.find("<File", file + 1);
-    const size_t attr = file == std::string::npos ? file : list.find("startpos=\"", file);
-    const size_t end = attr == std::string::npos ? attr : list.find('"', attr + 10);
-    const size_t close = file == std::string::npos ? file : list.find('>', file);
-    const int64_t newStart = static_cast<int64_t>(fs::file_size(o.player));
-    if (attr == std::string::npos || end == std::string::npos || attr > close) {
-        if (contents.dataStart != 0)
-            return Fail("the first File element has no startpos attribute");
-        list.insert(file + 5, " startpos=\"" + std::to_string(newStart) + "\"");
-    } else {
-        list.replace(attr + 10, end - attr - 10, std::to_string(newStart));
-    }
+    std::string list = reading.list;
+    if (!SetFirstStartpos(list, static_cast<int64_t>(fs::file_size(o.player))))
+        return Fail("the first File element's startpos cannot be rewritten");
     OutputFile output(o.output);
     std::FILE* out = output.Get();
     if (!out)
         return Fail("cannot write " + o.output);
     int64_t copied = 0;
     bool ok = CopyInto(o.player, out, &copied);
-    std::vector<char> buffer(1 << 20);
-    for (int64_t at = contents.dataStart; ok && at < span.offset;) {
-        const size_t want = static_cast<size_t>(
-            std::min<int64_t>(static_cast<int64_t>(buffer.size()), span.offset - at));
-        const size_t got = source.ReadAt(at, buffer.data(), want);
-        ok = got == want && std::fwrite(buffer.data(), 1, got, out) == got;
-        at += static_cast<int64_t>(got);
-    }
-    std::string trailer(static_cast<size_t>(kAppendedTrailerSize), '\0');
-    ok = ok && source.ReadAt(source.Size() - kAppendedTrailerSize, trailer.data(),
-                             trailer.size()) == trailer.size();
-    for (int i = 0; i < 4; ++i)
-        trailer[i] = static_cast<char>((list.size() >> (8 * i)) & 0xFF);
+    FileByteSource source(platform::Utf8ToUtf16(o.positional[0]));
+    ok = ok && CopyRange(source, contents.dataStart, reading.span.offset, out);
+    const std::string trailer =
+        BuildAppendedTrailer(static_cast<uint32_t>(list.size()), reading.trailer.substr(4));
     ok = ok && std::fwrite(list.data(), 1, list.size(), out) == list.size();
     ok = ok && std::fwrite(trailer.data(), 1, trailer.size(), out) == trailer.size();
     if (!ok || !output.Commit())

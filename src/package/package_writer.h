@@ -1,11 +1,12 @@
 #pragma once
 // Writes packages: an issue appended to a copy of the Player, or a stand-alone
-// nested ".qk" package. Used by the magpack tool and by the tests that need
-// packages built byte by byte.
+// nested ".qk" package, in the layouts package_format.h reads.
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct WrittenEntry {
@@ -18,10 +19,17 @@ struct WrittenEntry {
 // one FileList line, CR LF. `startpos` is written on every element when >= 0.
 std::string BuildFileListXml(const std::vector<WrittenEntry>& entries, int64_t startpos);
 
-// 40-byte trailer of an appended package.
-std::string BuildAppendedTrailer(uint32_t listLength);
+// 40-byte trailer of an appended package: the list's length, then 36 bytes the
+// reader does not interpret (ours unless `rest` gives another tool's).
+std::string BuildAppendedTrailer(uint32_t listLength, std::string_view rest = {});
 // 7-byte trailer of a nested package.
 std::string BuildNestedTrailer(uint32_t listLength);
+
+// Rewrites the `startpos` of the first File element of a file list document,
+// leaving every other byte as it was; adds the attribute when the element has
+// none. False when there is no File element or its startpos is written in
+// another form (spaces around "=", other quotes).
+bool SetFirstStartpos(std::string& list, int64_t startpos);
 
 class PackageWriter {
 public:
@@ -33,7 +41,10 @@ public:
     bool AddBytes(std::u16string name, std::string_view data);
     // Streams a file from disk; `progress` is called with the bytes copied so far.
     bool AddFile(std::u16string name, const std::string& nativePath,
-                 void (*progress)(int64_t, void*) = nullptr, void* context = nullptr);
+                 const std::function<void(int64_t)>& progress = {});
+    // Streams an open file from where it stands to its end.
+    bool AddStream(std::u16string name, std::FILE* in, std::u16string sourcePath = {},
+                   const std::function<void(int64_t)>& progress = {});
     // Writes the file list and the trailer.
     bool Finish();
 

@@ -1,8 +1,9 @@
-#include "package_writer.h"
+#include "package/package_writer.h"
 
 #include <cstring>
-#include <memory>
 
+#include "package/package_format.h"
+#include "platform/file_io.h"
 #include "platform/text.h"
 
 namespace {
@@ -52,15 +53,41 @@ std::string BuildFileListXml(const std::vector<WrittenEntry>& entries, int64_t s
     return xml;
 }
 
-std::string BuildAppendedTrailer(uint32_t listLength) {
+std::string BuildAppendedTrailer(uint32_t listLength, std::string_view rest) {
+    constexpr size_t kRest = kAppendedTrailerSize - 4;
     std::string t = Uint32Le(listLength);
-    t += "MAGPACK ISSUE PACKAGE VERSION 01";  // 32 ASCII characters, not interpreted
-    t += Uint32Le(0);
+    if (rest.size() == kRest) {
+        t += rest;
+    } else {
+        t += "MAGPACK ISSUE PACKAGE VERSION 01";  // 32 ASCII characters, not interpreted
+        t += Uint32Le(0);
+    }
     return t;
 }
 
 std::string BuildNestedTrailer(uint32_t listLength) {
     return Uint32Le(listLength) + '\0' + "QK";
+}
+
+bool SetFirstStartpos(std::string& list, int64_t startpos) {
+    size_t file = list.find("<File");
+    while (file != std::string::npos && list.compare(file, 9, "<FileList") == 0)
+        file = list.find("<File", file + 1);
+    if (file == std::string::npos)
+        return false;
+    const std::string value = std::to_string(startpos);
+    const size_t close = list.find('>', file);
+    const size_t any = list.find("startpos", file);
+    if (any == std::string::npos || any > close) {
+        list.insert(file + 5, " startpos=\"" + value + "\"");
+        return true;
+    }
+    const size_t attr = list.find(" startpos=\"", file);
+    const size_t end = attr == std::string::npos ? attr : list.find('"', attr + 11);
+    if (attr != any - 1 || end == std::string::npos || end > close)
+        return false;  // written in a form this edit does not know
+    list.replace(attr + 11, end - attr - 11, value);
+    return true;
 }
 
 PackageWriter::PackageWriter(std::FILE* out, Kind kind, int64_t startpos)
@@ -73,27 +100,20 @@ bool PackageWriter::AddBytes(std::u16string name, std::string_view data) {
 }
 
 bool PackageWriter::AddFile(std::u16string name, const std::string& nativePath,
-                            void (*progress)(int64_t, void*), void* context) {
+                            const std::function<void(int64_t)>& progress) {
     std::FILE* in = std::fopen(nativePath.c_str(), "rb");
     if (!in)
         return m_ok = false;
-    const size_t kChunk = 1 << 20;
-    std::unique_ptr<char[]> buffer(new char[kChunk]);
-    int64_t total = 0;
-    size_t n;
-    while ((n = std::fread(buffer.get(), 1, kChunk, in)) > 0) {
-        if (std::fwrite(buffer.get(), 1, n, m_out) != n) {
-            m_ok = false;
-            break;
-        }
-        total += static_cast<int64_t>(n);
-        if (progress)
-            progress(total, context);
-    }
-    if (std::ferror(in))
-        m_ok = false;
+    AddStream(std::move(name), in, platform::Utf8ToUtf16(nativePath), progress);
     std::fclose(in);
-    m_entries.push_back({std::move(name), total, platform::Utf8ToUtf16(nativePath)});
+    return m_ok;
+}
+
+bool PackageWriter::AddStream(std::u16string name, std::FILE* in, std::u16string sourcePath,
+                              const std::function<void(int64_t)>& progress) {
+    int64_t copied = 0;
+    m_ok = platform::CopyStream(in, m_out, copied, progress) && m_ok;
+    m_entries.push_back({std::move(name), copied, std::move(sourcePath)});
     return m_ok;
 }
 
