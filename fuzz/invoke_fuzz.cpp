@@ -10,54 +10,7 @@
 #include "bridge/player_host.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
-
-namespace {
-
-class NullHost : public PlayerHost {
-public:
-    PlayerState state;
-    PlayerState& State() override { return state; }
-    const void* Owner() const override { return nullptr; }
-    void ShowPlayerWindow(bool) override {}
-    void ShowWindow(ShowCommand) override {}
-    void MoveWindow(int, int, int, int) override {}
-    void RepaintNow() override {}
-    void SetWindowAlpha(int) override {}
-    void UpdateTrayIcon(bool) override {}
-    void ApplyWindowConfig() override {}
-    void DestroyLoadingWindow() override {}
-    void OnCancel() override {}
-    void PostClose() override {}
-    void SetReturnValue(const std::u16string&) override {}
-    void CallFunction(const std::u16string&) override {}
-    void StopMovie() override {}
-    void SetMovie(const std::u16string&) override {}
-    void PlayMovie() override {}
-    std::optional<std::u16string> RunOpenFileDialog(const std::u16string&) override { return {}; }
-    std::optional<std::u16string> RunFolderDialog(const std::u16string&,
-                                                  const std::u16string&) override {
-        return {};
-    }
-    void RunSaveTextDialog(const std::u16string&) override {}
-    void RunFileSearchDialog() override {}
-    int SecondaryWindowCount() const override { return 1; }
-    std::optional<int> CreateSecondaryWindow(int, int, const std::u16string&) override { return 0; }
-    void ReuseSecondaryWindow(int, int, int, const std::u16string&) override {}
-    void ClearSecondaryWindows() override {}
-    void CompanionCommand(const std::u16string&, const std::u16string&,
-                          const std::u16string&) override {}
-    std::u16string CompanionQuery(const std::u16string&) override { return {}; }
-    int SendMail(const std::u16string&) override { return 0; }
-    std::u16string ReadRegistryString(RegistryRoot, const std::u16string&,
-                                      const std::u16string&) override {
-        return {};
-    }
-    void WriteRegistryString(RegistryRoot, const std::u16string&, const std::u16string&,
-                             const std::u16string&) override {}
-    void OpenWebPage(const std::u16string&) override {}
-};
-
-}  // namespace
+#include "support/null_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = [] {
@@ -75,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Commands that touch files are left out: they would write wherever the input says.
     static const std::u16string safe[] = {u"brivol_windowsize", u"brivol_windowalpha",
                                           u"brivol_openflashwindow", u"brivol_systray"};
-    NullHost host;
+    test::NullHost host;
     for (const auto& name : safe) {
         const size_t at = text.find(u"name=\"x\"");
         if (at == std::u16string::npos)

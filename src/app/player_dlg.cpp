@@ -108,7 +108,7 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
                      FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
              }});
     NotifyEditorWindow(1);
-    const std::u16string movie = g_workspaceDir + u"\\vellmain.swf";
+    const std::u16string movie = WorkspacePath(u"vellmain.swf");
     if (!platform::PathFileExists(movie)) {
         // Without its main movie an issue can never show itself: say why and end,
         // rather than stay hidden.
@@ -190,7 +190,7 @@ void CPlayerDlg::ApplyWindowConfig() {
         SetWindowText(config->title);
         m_state.m_titleHeight = config->showTitle ? 16 : 0;
         if (!config->titleBitmap.empty()) {
-            m_titleBitmap = QPixmap(Native(g_workspaceDir + u"\\" + config->titleBitmap), "BMP");
+            m_titleBitmap = QPixmap(Native(WorkspacePath(config->titleBitmap)), "BMP");
         }
         if (m_titleBitmap.isNull())
             m_titleBitmap = QPixmap(":/res/title.bmp");

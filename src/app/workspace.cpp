@@ -9,6 +9,13 @@
 std::u16string g_workspaceDir;
 std::u16string g_exePath;
 
+std::u16string WorkspacePath(std::u16string_view name) {
+    std::u16string path = g_workspaceDir;
+    path += u'\\';
+    path += name;
+    return path;
+}
+
 std::u16string FormatGuid(const platform::Guid& g) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "{%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}",
@@ -28,17 +35,6 @@ int CreateWorkspaceGuid(platform::Guid& guid, GuidGenerator generate) {
         return 0;
     }
     return 1;
-}
-
-void CreateDirectoryChain(std::u16string_view path) {
-    if (path.empty())
-        return;
-    for (size_t i = 1; i < path.size(); ++i) {
-        if ((path[i] == u'\\' || path[i] == u'/') && path[i - 1] != u':') {
-            platform::CreateDirectory(path.substr(0, i));
-        }
-    }
-    platform::CreateDirectory(path);
 }
 
 void DeleteFolderTree(std::u16string_view path) {
@@ -62,7 +58,7 @@ bool CreateWorkspace(GuidGenerator generate) {
     if (!CreateWorkspaceGuid(guid, generate))
         return false;
     g_workspaceDir = platform::TempPath() + FormatGuid(guid);
-    CreateDirectoryChain(g_workspaceDir);
+    platform::CreateDirectoryChain(g_workspaceDir);
     g_exePath = platform::ExePath();
     return true;
 }

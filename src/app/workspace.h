@@ -13,6 +13,9 @@ extern std::u16string g_workspaceDir;
 extern std::u16string g_exePath;  // the file the issue is read from: the Player's own,
                                   // or the one its command line names
 
+// A file of the workspace by its name in the issue (`\` separators).
+std::u16string WorkspacePath(std::u16string_view name);
+
 // "{XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX}": the third group in lower case.
 std::u16string FormatGuid(const platform::Guid& guid);
 
@@ -20,9 +23,6 @@ using GuidGenerator = bool (*)(platform::Guid&);
 
 // 1 when a non-zero GUID was made; 0 after the "Unable to create new GUID." box.
 int CreateWorkspaceGuid(platform::Guid& guid, GuidGenerator generate = platform::CreateGuid);
-
-// Creates every folder along the path; `\` and `/` both separate. Errors are ignored.
-void CreateDirectoryChain(std::u16string_view path);
 
 // Deletes everything below the folder, then the folder. Symbolic links are
 // removed themselves, never followed. Errors are ignored.

@@ -7,6 +7,7 @@
 #include "bridge/external_interface.h"
 #include "bridge/pipe_split.h"
 #include "bridge/player_host.h"
+#include "platform/ascii_case.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -18,17 +19,6 @@
 namespace {
 
 constexpr size_t kMaxAnsiPath = 259;
-
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
 
 void ReadReg(PlayerHost& host, std::u16string_view args) {
     auto [root, rest] = SplitFirst(args);
@@ -54,7 +44,7 @@ void CopyFileOut(PlayerHost&, std::u16string_view args) {
             return;
         }
     }
-    platform::CopyFile(g_workspaceDir + u"\\" + source, dest, false);
+    platform::CopyFile(WorkspacePath(source), dest, false);
 }
 
 void WriteLog(PlayerHost&, std::u16string_view args) {
@@ -106,9 +96,9 @@ void OpenOtherMagazine(PlayerHost& host, std::u16string_view args) {
     host.StopMovie();
     host.ShowWindow(ShowCommand::ShowMinimized);
     host.State().m_otherMagazine = 1;
-    const std::u16string path =
-        args == u"0" ? g_workspaceDir + u"\\vellmain.swf"
-                     : g_workspaceDir + u"\\" + std::u16string(args) + u"\\vellmain.swf";
+    const std::u16string path = args == u"0"
+                                    ? WorkspacePath(u"vellmain.swf")
+                                    : WorkspacePath(std::u16string(args) + u"\\vellmain.swf");
     host.SetMovie(path);
     host.PlayMovie();
 }
@@ -145,7 +135,7 @@ const Entry kCommands[] = {
 
 void OnFSCommand(PlayerHost& host, std::u16string_view command, std::u16string_view args) {
     for (const Entry& e : kCommands) {
-        if (EqualsIgnoringCase(command, e.name))
+        if (platform::EqualsIgnoringAsciiCase(command, e.name))
             return e.run(host, args);
     }
 }

@@ -10,11 +10,12 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#include "bridge/bridge_protocol.h"
 #include "bridge/font_names.h"
 
 namespace {
 
-const QByteArray kScheme = "player";
+using namespace bridge_protocol;
 
 QByteArray MimeType(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
@@ -76,23 +77,24 @@ QWebEngineProfile* PlayerSchemeHandler::Profile() {
 }
 
 void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) {
-    m_roots["ws"] = nativeFolder;
+    m_roots[kWorkspaceHost] = nativeFolder;
 }
 
-QString PlayerSchemeHandler::UrlForFile(const QString& nativePath) {
+QString PlayerSchemeHandler::PublishFile(const QString& nativePath) {
     const QFileInfo info(nativePath);
     const QString file = info.absoluteFilePath();
     for (auto it = m_roots.cbegin(); it != m_roots.cend(); ++it) {
         const QString root = QDir(it.value()).absolutePath() + "/";
         if (file.startsWith(root)) {
-            return "player://" + it.key() + "/" +
+            return QString("%1://%2/").arg(kScheme, it.key()) +
                    QString(QUrl::toPercentEncoding(file.mid(root.size()), "/"));
         }
     }
     // A movie a command names outside the workspace is served from its own folder.
     const QString host = QString("m%1").arg(m_roots.size());
     m_roots[host] = info.absolutePath();
-    return "player://" + host + "/" + QString(QUrl::toPercentEncoding(info.fileName()));
+    return QString("%1://%2/").arg(kScheme, host) +
+           QString(QUrl::toPercentEncoding(info.fileName()));
 }
 
 int PlayerSchemeHandler::RegisterEngine(CallHandler handler) {
@@ -151,8 +153,8 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     const QUrl url = job->requestUrl();
     const QString host = url.host();
     const QString path = url.path();
-    if (host == "app") {
-        if (path == "/call") {
+    if (host == kAppHost) {
+        if (path == kCallPath) {
             const QUrlQuery query(url);
             const int engine = query.queryItemValue("engine").toInt();
             const QString kind = query.queryItemValue("kind");
@@ -168,22 +170,23 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
                 if (handler) {
                     handler(guarded, kind, data);
                 } else {
-                    AnswerCall(guarded, R"({"op":"return"})");
+                    AnswerReturn(guarded);
                 }
             });
             return;
         }
-        if (path == "/font/cjk" && !m_fontFile.isEmpty()) {
+        if (path == kFontPath && !m_fontFile.isEmpty()) {
             auto* file = new QFile(m_fontFile);
             if (file->open(QIODevice::ReadOnly))
                 return Reply(job, "font/collection", file);
             delete file;
         }
         QString resource;
-        if (path.startsWith("/page/"))
-            resource = ":/web/" + path.mid(6);
-        if (path.startsWith("/ruffle/"))
-            resource = ":/ruffle/" + path.mid(8);
+        const QLatin1String page(kPagePrefix), engine(kEnginePrefix);
+        if (path.startsWith(page))
+            resource = ":/web/" + path.mid(page.size());
+        if (path.startsWith(engine))
+            resource = ":/ruffle/" + path.mid(engine.size());
         auto* file = new QFile(resource);
         if (resource.isEmpty() || resource.contains("..") || !file->open(QIODevice::ReadOnly)) {
             delete file;
@@ -204,4 +207,8 @@ void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json) {
     buffer->setData(json);
     buffer->open(QIODevice::ReadOnly);
     Reply(job, "application/json", buffer);
+}
+
+void AnswerReturn(QWebEngineUrlRequestJob* job) {
+    AnswerCall(job, QByteArray(R"({"op":")") + kOpReturn + R"("})");
 }

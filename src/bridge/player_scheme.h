@@ -2,7 +2,7 @@
 // The player: URL scheme through which the movie pages get everything: the
 // host page and its script, the movie engine's files, the CJK font, the movie
 // files (from the workspace, or from a folder a command named explicitly), and
-// the synchronous calls from the movie to the host.
+// the synchronous calls from the movie to the host (bridge/bridge_protocol.h).
 
 #include <QByteArray>
 #include <QStringList>
@@ -26,8 +26,9 @@ public:
 
     // player://ws/... serves this folder.
     void SetWorkspace(const QString& nativeFolder);
-    // A URL for a movie file: under the workspace, or in a folder of its own.
-    QString UrlForFile(const QString& nativePath);
+    // The URL of a movie file: under the workspace, or else its folder is served
+    // from now on under a host of its own.
+    QString PublishFile(const QString& nativePath);
 
     // Calls from a page go to the engine registered under its id.
     using CallHandler =
@@ -55,3 +56,5 @@ private:
 
 // Sends a JSON answer to a pending call.
 void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json);
+// The plain answer: the call returns with no value.
+void AnswerReturn(QWebEngineUrlRequestJob* job);

@@ -9,7 +9,10 @@
 
 #include <cstdio>
 
+#include "bridge/bridge_protocol.h"
 #include "bridge/player_scheme.h"
+
+using namespace bridge_protocol;
 
 namespace {
 
@@ -29,7 +32,7 @@ protected:
     }
     // Links a movie opens go to the desktop's browser, never into this page.
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        return !isMainFrame || url.scheme() == "player";
+        return !isMainFrame || url.scheme() == kScheme;
     }
 
 private:
@@ -79,13 +82,13 @@ RuffleEngine::RuffleEngine(QWidget* parent) {
         for (const QString& s : std::exchange(m_pendingScripts, {}))
             m_view->page()->runJavaScript(s);
     });
-    page->load(QUrl(QString("player://app/page/host.html?engine=%1").arg(m_id)));
+    page->load(QUrl(QString("%1?engine=%2").arg(kHostPageUrl).arg(m_id)));
 }
 
 RuffleEngine::~RuffleEngine() {
     PlayerSchemeHandler::Instance().UnregisterEngine(m_id);
     for (auto& f : m_frames)
-        AnswerCall(f.job, R"({"op":"return"})");
+        AnswerReturn(f.job);
     if (m_resultWait)
         m_resultWait->quit();
     if (m_view)
@@ -108,8 +111,7 @@ QString RuffleEngine::ConfigJson() const {
         {"showSwfDownload", false},
         {"polyfills", false},
         {"logLevel", "warn"},
-        // A call that waits for a modal dialog counts against this limit.
-        {"maxExecutionDuration", 24 * 3600},
+        {"maxExecutionDuration", kMaxScriptSeconds},
     };
     const QStringList& faces = scheme.FontFaceNames();
     if (!faces.isEmpty()) {
@@ -117,7 +119,7 @@ QString RuffleEngine::ConfigJson() const {
         // registers them under; the CJK face must come first in every list.
         const QString sans = faces.first();
         const QString mono = faces.size() > 1 ? faces.at(1) : sans;
-        config["fontSources"] = QJsonArray{"player://app/font/cjk"};
+        config["fontSources"] = QJsonArray{kFontUrl};
         config["defaultFonts"] = QJsonObject{
             {"sans", QJsonArray{sans}},           {"serif", QJsonArray{sans}},
             {"typewriter", QJsonArray{mono}},     {"japaneseGothic", QJsonArray{sans}},
@@ -140,7 +142,7 @@ void RuffleEngine::SetMovie(const QString& path) {
         return;
     }
     auto& scheme = PlayerSchemeHandler::Instance();
-    const QString url = scheme.UrlForFile(path);
+    const QString url = scheme.PublishFile(path);
     const QString base = url.left(url.lastIndexOf('/') + 1);
     RunScript(
         QString("playerHost.load(%1, %2, %3)").arg(JsString(url), JsString(base), ConfigJson()));
@@ -169,7 +171,7 @@ QString RuffleEngine::CallFunction(const QString& xml) {
         // The movie waits in its call to the host: tell it to make this call, and
         // serve whatever it asks meanwhile until its result comes back.
         Frame& frame = m_frames.back();
-        AnswerCall(frame.job, QJsonDocument(QJsonObject{{"op", "call"}, {"xml", xml}})
+        AnswerCall(frame.job, QJsonDocument(QJsonObject{{"op", kOpCall}, {"xml", xml}})
                                   .toJson(QJsonDocument::Compact));
         frame.job = nullptr;  // the next request of the page carries the result
         QEventLoop wait;
@@ -190,7 +192,7 @@ QString RuffleEngine::CallFunction(const QString& xml) {
                                       result = v.toString();
                                       wait.quit();
                                   });
-    QTimer::singleShot(30000, &wait, &QEventLoop::quit);
+    QTimer::singleShot(kCallFunctionTimeoutMs, &wait, &QEventLoop::quit);
     if (!result)
         wait.exec();
     return result.value_or(QString());
@@ -198,7 +200,7 @@ QString RuffleEngine::CallFunction(const QString& xml) {
 
 void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
                              const QString& data) {
-    if (kind == "callresult") {
+    if (kind == kKindCallResult) {
         // The answer to CallFunction; the page now waits on this request.
         if (!m_frames.empty())
             m_frames.back().job = job;
@@ -207,19 +209,19 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
             m_resultWait->quit();
         return;
     }
-    if (kind == "drawn") {
-        AnswerCall(job, R"({"op":"return"})");
+    if (kind == kKindDrawn) {
+        AnswerReturn(job);
         if (m_events.firstFrame)
             m_events.firstFrame();
         return;
     }
-    if (kind == "moviefailed") {
-        AnswerCall(job, R"({"op":"return"})");
+    if (kind == kKindMovieFailed) {
+        AnswerReturn(job);
         if (m_events.movieFailed)
             m_events.movieFailed(data);
         return;
     }
-    const bool fs = kind == "fscommand";
+    const bool fs = kind == kKindFsCommand;
     m_frames.push_back({job, fs, std::nullopt, {}});
     if (fs) {
         const QJsonArray args = QJsonDocument::fromJson(data.toUtf8()).array();
@@ -230,13 +232,13 @@ void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
         }
         if (m_events.fsCommand)
             m_events.fsCommand(args.at(0).toString(), args.at(1).toString());
-    } else if (kind == "flashcall") {
+    } else if (kind == kKindFlashCall) {
         if (m_events.flashCall)
             m_events.flashCall(data);
     }
     Frame frame = std::move(m_frames.back());
     m_frames.pop_back();
-    QJsonObject answer{{"op", "return"}};
+    QJsonObject answer{{"op", kOpReturn}};
     if (frame.returnValue)
         answer["value"] = *frame.returnValue;
     if (!frame.queued.isEmpty())

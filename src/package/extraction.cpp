@@ -80,10 +80,9 @@ void OnFileExtracted(ExtractionProgress& progress, std::u16string_view name) {
 
 bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offset, int64_t size,
                      std::stop_token stop) {
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == u'\\' && i > 0)
-            platform::CreateDirectory(path.substr(0, i));
-    }
+    const size_t slash = path.rfind(u'\\');
+    if (slash != std::u16string_view::npos && slash > 0)
+        platform::CreateDirectoryChain(path.substr(0, slash));
     errno = 0;
     std::FILE* out = platform::OpenFileForWrite(path);
     if (!out)

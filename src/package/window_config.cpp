@@ -1,16 +1,11 @@
 #include "package/window_config.h"
 
-#include <algorithm>
-
 #include "app/workspace.h"
+#include "platform/ascii_case.h"
 #include "platform/text.h"
 #include "xml/xml_document.h"
 
 namespace {
-
-char16_t Fold(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
 
 // Positions `doc` on MSG / Wnd; false when the configuration has no settings.
 bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
@@ -21,12 +16,7 @@ bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
 }  // namespace
 
 std::u16string ConfigPath() {
-    return g_workspaceDir + u"\\config.xml";
-}
-
-bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle) {
-    return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
-                       [](char16_t a, char16_t b) { return Fold(a) == Fold(b); }) != text.end();
+    return WorkspacePath(u"config.xml");
 }
 
 std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path) {
@@ -34,7 +24,8 @@ std::optional<LoadingConfig> ReadLoadingConfig(std::u16string_view path) {
     if (!OpenWnd(doc, path))
         return std::nullopt;
     LoadingConfig config;
-    config.showLoading = ContainsIgnoringCase(doc.GetAttribute(u"bShowLoading"), u"TRUE");
+    config.showLoading =
+        platform::ContainsIgnoringAsciiCase(doc.GetAttribute(u"bShowLoading"), u"TRUE");
     if (config.showLoading) {
         config.loadX = platform::ParseInt(doc.GetAttribute(u"LoadX"));
         config.loadY = platform::ParseInt(doc.GetAttribute(u"LoadY"));
@@ -54,10 +45,11 @@ std::optional<MainWindowConfig> ReadMainWindowConfig(std::u16string_view path) {
     if (!height.empty())
         config.height = platform::ParseInt(height);
     config.title = doc.GetAttribute(u"Title");
-    config.fullScreen = ContainsIgnoringCase(doc.GetAttribute(u"Bfull"), u"TRUE");
+    config.fullScreen = platform::ContainsIgnoringAsciiCase(doc.GetAttribute(u"Bfull"), u"TRUE");
     // This flag is tested against the lower-case word, the others against "TRUE";
     // both comparisons ignore case, so the difference is only in the source.
-    config.showTitle = ContainsIgnoringCase(doc.GetAttribute(u"bShowTitle"), u"true");
+    config.showTitle =
+        platform::ContainsIgnoringAsciiCase(doc.GetAttribute(u"bShowTitle"), u"true");
     config.titleBitmap = doc.GetAttribute(u"TBKbmp");
     return config;
 }

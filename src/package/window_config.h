@@ -39,6 +39,3 @@ inline WindowRect LoadingWindowRect(int screenWidth, int screenHeight, int width
     const int left = screenWidth / 2 - width / 2, top = screenHeight / 2 - height / 2;
     return {left, top, left + width, top + height};
 }
-
-// Case-insensitive (A-Z folding) substring test, as the flags are read.
-bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view needle);

@@ -11,6 +11,9 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/path.h"
+#include "platform/text.h"
+
 namespace platform {
 
 FileStamp StampOf(const std::string& nativePath) {
@@ -63,10 +66,7 @@ std::string FolderOf(const std::string& nativePath) {
 }
 
 void CreateFolders(const std::string& dir) {
-    for (size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/')
-            mkdir(dir.substr(0, i).c_str(), 0700);
-    }
+    CreateDirectoryChain(Utf8ToUtf16(dir));
 }
 
 bool WriteAll(int fd, const std::string& bytes) {

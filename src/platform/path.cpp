@@ -42,6 +42,17 @@ bool CreateDirectory(std::u16string_view path) {
     return !path.empty() && mkdir(NativePath(path).c_str(), 0700) == 0;
 }
 
+void CreateDirectoryChain(std::u16string_view path) {
+    if (path.empty())
+        return;
+    for (size_t i = 1; i < path.size(); ++i) {
+        if ((path[i] == u'\\' || path[i] == u'/') && path[i - 1] != u':') {
+            platform::CreateDirectory(path.substr(0, i));
+        }
+    }
+    platform::CreateDirectory(path);
+}
+
 bool RemoveDirectory(std::u16string_view path) {
     return rmdir(NativePath(path).c_str()) == 0;
 }

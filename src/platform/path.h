@@ -18,6 +18,9 @@ std::string NativePath(std::u16string_view path);
 bool PathFileExists(std::u16string_view path);   // a file or a folder
 bool PathIsDirectory(std::u16string_view path);  // an existing folder
 bool CreateDirectory(std::u16string_view path);  // one level, mode 0700
+// Creates every folder along the path, the path itself last; `\` and `/` both
+// separate, and a drive root ("C:\") is never made. Errors are ignored.
+void CreateDirectoryChain(std::u16string_view path);
 bool RemoveDirectory(std::u16string_view path);
 bool DeleteFile(std::u16string_view path);  // a file or a symbolic link
 // Copies the contents of `from` onto `to`; fails if `to` exists and failIfExists.

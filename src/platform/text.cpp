@@ -151,12 +151,38 @@ std::string FromUtf16(std::u16string_view text, const std::string& charset) {
 std::u16string ToUtf16(std::string_view bytes, const std::string& charset) {
     const std::string raw = RunIconv(charset.c_str(), "UTF-16LE", bytes.data(), bytes.size(), 1,
                                      std::string_view("?\0", 2));
-    std::u16string out(raw.size() / 2, u'\0');
-    for (size_t i = 0; i < out.size(); ++i) {
-        out[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
-                                       (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+    return FromUtf16LeBytes(raw);
+}
+
+std::string Utf16LeBytes(std::u16string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
     }
-    return out;
+    return bytes;
+}
+
+std::u16string FromUtf16LeBytes(std::string_view bytes) {
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                        (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    }
+    return text;
+}
+
+std::string EncodeTextFile(std::u16string_view text, TextFileEncoding encoding) {
+    switch (encoding) {
+        case TextFileEncoding::Ansi:
+            return ToAnsi(text);
+        case TextFileEncoding::Unicode:
+            return "\xFF\xFE" + Utf16LeBytes(text);
+        case TextFileEncoding::Utf8:
+            break;
+    }
+    return "\xEF\xBB\xBF" + Utf16ToUtf8(text);
 }
 
 int ParseInt(std::u16string_view text) {

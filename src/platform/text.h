@@ -26,6 +26,16 @@ inline std::u16string FromAnsi(std::string_view bytes) {
     return ToUtf16(bytes, AnsiCharset());
 }
 
+// The UTF-16LE bytes of a text (no byte-order mark), and back; an odd last
+// byte is dropped.
+std::string Utf16LeBytes(std::u16string_view text);
+std::u16string FromUtf16LeBytes(std::string_view bytes);
+
+// What a text file is saved as: the locale charset, UTF-16LE with its byte-order
+// mark ("Unicode" on Windows), or UTF-8 with its byte-order mark.
+enum class TextFileEncoding { Ansi, Unicode, Utf8 };
+std::string EncodeTextFile(std::u16string_view text, TextFileEncoding encoding);
+
 // Lenient decimal parsing used wherever numbers arrive as text: leading blanks
 // and a sign, then digits up to the first other character; no digits gives 0.
 // Values beyond the 32-bit range saturate.

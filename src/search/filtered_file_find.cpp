@@ -1,15 +1,12 @@
 #include "search/filtered_file_find.h"
 
+#include "platform/ascii_case.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace {
 
 constexpr size_t kMaxPath = 260;
-
-char16_t Fold(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
 
 // The file system's own wildcard matching of a search specification: `*` and
 // `?`, letter case ignored, and "*.*" matching every name.
@@ -18,7 +15,8 @@ bool WildcardMatch(std::u16string_view mask, std::u16string_view name) {
         return true;
     size_t m = 0, n = 0, starM = std::u16string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == u'?' || Fold(mask[m]) == Fold(name[n]))) {
+        if (m < mask.size() &&
+            (mask[m] == u'?' || platform::AsciiLower(mask[m]) == platform::AsciiLower(name[n]))) {
             ++m;
             ++n;
         } else if (m < mask.size() && mask[m] == u'*') {

@@ -4,13 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ascii_case.h"
 #include "platform/text.h"
 
 namespace {
-
-char16_t Fold(char16_t c) {
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
-}
 
 const char16_t* RootName(RegistryRoot root) {
     switch (root) {
@@ -30,58 +27,39 @@ const char16_t* RootName(RegistryRoot root) {
     return nullptr;
 }
 
-bool EqualFolded(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
-}
-
 // `key` is `path` itself or one of its sub-keys.
 bool IsSameOrBelow(std::u16string_view key, std::u16string_view path) {
-    return EqualFolded(key.substr(0, path.size()), path) &&
+    return platform::EqualsIgnoringAsciiCase(key.substr(0, path.size()), path) &&
            (key.size() == path.size() || key[path.size()] == u'\\');
 }
 
 bool IsRootName(std::u16string_view name) {
     for (auto r : {RegistryRoot::CurrentUser, RegistryRoot::ClassesRoot, RegistryRoot::LocalMachine,
                    RegistryRoot::Users, RegistryRoot::CurrentConfig}) {
-        if (EqualFolded(RootName(r), name))
+        if (platform::EqualsIgnoringAsciiCase(RootName(r), name))
             return true;
     }
     return false;
 }
 
 std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminate) {
-    std::vector<uint8_t> out;
-    for (char16_t c : text) {
-        out.push_back(static_cast<uint8_t>(c & 0xFF));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-    }
+    const std::string bytes = platform::Utf16LeBytes(text);
+    std::vector<uint8_t> out(bytes.begin(), bytes.end());
     if (terminate)
         out.insert(out.end(), {0, 0});
     return out;
 }
 
 std::u16string TextOf(const std::vector<uint8_t>& data) {
-    std::u16string out;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        if (c == 0)
-            break;
-        out.push_back(c);
-    }
-    return out;
+    std::u16string text = platform::FromUtf16LeBytes(
+        std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    return text.substr(0, text.find(u'\0'));
 }
 
 std::u16string DecodeFile(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
         static_cast<uint8_t>(bytes[1]) == 0xFE) {
-        std::u16string out;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            out.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                                (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-        }
-        return out;
+        return platform::FromUtf16LeBytes(bytes.substr(2));
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
@@ -228,8 +206,7 @@ std::u16string FormatData(const RegistryValue& v) {
 }  // namespace
 
 bool CaseInsensitiveLess::operator()(const std::u16string& a, const std::u16string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+    return platform::LessIgnoringAsciiCase(a, b);
 }
 
 RegistryStore::RegistryStore(std::string path) : m_path(std::move(path)) {}
@@ -381,12 +358,7 @@ std::string RegistryStore::Export() const {
         }
         text += u"\r\n";
     }
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
+    return "\xFF\xFE" + platform::Utf16LeBytes(text);
 }
 
 bool RegistryStore::Save() {

@@ -40,23 +40,6 @@ void CTextFileDlg::SetText(const QString& text) {
     m_edit->setPlainText(text.isEmpty() ? "Welcome!" : text);
 }
 
-QByteArray CTextFileDlg::Encode(const QString& text, int encoding) {
-    switch (encoding) {
-        case 0:
-            return QByteArray::fromStdString(platform::ToAnsi(text.toStdU16String()));
-        case 1: {
-            QByteArray bytes("\xFF\xFE", 2);
-            for (QChar c : text) {
-                bytes.append(static_cast<char>(c.unicode() & 0xFF));
-                bytes.append(static_cast<char>(c.unicode() >> 8));
-            }
-            return bytes;
-        }
-        default:
-            return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-    }
-}
-
 bool CTextFileDlg::WriteFile(int encoding) {
     QFileDialog dialog(this, QString(), QString(), "Text Files (*.txt);;All Files (*.*)");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -66,7 +49,8 @@ bool CTextFileDlg::WriteFile(int encoding) {
         return true;
     const QString path = dialog.selectedFiles().first();
     QFile file(path);
-    const QByteArray bytes = Encode(Text(), encoding);
+    const QByteArray bytes = QByteArray::fromStdString(platform::EncodeTextFile(
+        Text().toStdU16String(), static_cast<platform::TextFileEncoding>(encoding)));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(bytes) != bytes.size()) {
         platform::MessageBox(this,

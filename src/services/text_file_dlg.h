@@ -22,9 +22,6 @@ public:
     QPushButton* SaveButton() const { return m_save; }
     QPlainTextEdit* Edit() const { return m_edit; }
 
-    // The bytes of a text in encoding 0 (ANSI), 1 (Unicode) or 2 (UTF-8).
-    static QByteArray Encode(const QString& text, int encoding);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

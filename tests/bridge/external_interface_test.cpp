@@ -19,17 +19,15 @@ public:
             "localedef -i de_DE -f UTF-8 " + (m_dir / "de_DE.UTF-8") + " >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             return;
-        setenv("LOCPATH", m_dir.path().c_str(), 1);
+        m_locpath.emplace("LOCPATH", m_dir.path().c_str());
         m_active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
     }
-    ~CommaDecimalLocale() {
-        std::setlocale(LC_ALL, "C");
-        unsetenv("LOCPATH");
-    }
+    ~CommaDecimalLocale() { std::setlocale(LC_ALL, "C"); }
     bool Active() const { return m_active && std::localeconv()->decimal_point[0] == ','; }
 
 private:
     test::TempDir m_dir;
+    std::optional<test::ScopedEnv> m_locpath;
     bool m_active = false;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/workspace.h"
 #include "bridge/player_host.h"
 #include "platform/text.h"
@@ -96,7 +98,14 @@ TEST_F(FsCommands, WriteLogAppendsToExistingFilesOnly) {
     EXPECT_EQ(test::ReadFile(log), "start:one|twothree");
     Run(u"writelog", test::U16(dir / "missing.txt") + u"|x");
     EXPECT_FALSE(test::Exists(dir / "missing.txt"));
-    Run(u"writelog", test::U16(dir.path() + "/" + std::string(300, 'x')) + u"|x");
+    // A path longer than the original's buffer is refused, even when the file exists.
+    const std::string folder = dir.path() + "/" + std::string(200, 'd');
+    const std::string longPath = folder + "/" + std::string(100, 'x');
+    ASSERT_GT(longPath.size(), 259u);
+    std::filesystem::create_directories(folder);
+    test::WriteFile(longPath, "kept");
+    Run(u"writelog", test::U16(longPath) + u"|x");
+    EXPECT_EQ(test::ReadFile(longPath), "kept");
 }
 
 TEST_F(FsCommands, WriteLogUsesTheLocaleCharset) {

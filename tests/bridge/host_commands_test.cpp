@@ -2,22 +2,16 @@
 
 #include "bridge/player_host.h"
 #include "recording_host.h"
+#include "support/invoke_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
 
-std::u16string Invoke(const std::u16string& name, const std::u16string& args = u"") {
-    return u"<invoke name=\"" + name + u"\" returntype=\"xml\"><arguments>" + args +
-           u"</arguments></invoke>";
-}
-std::u16string Str(const std::u16string& s) {
-    return u"<string>" + s + u"</string>";
-}
-std::u16string Num(const std::u16string& s) {
-    return u"<number>" + s + u"</number>";
-}
+using test::Invoke;
+using test::Num;
+using test::Str;
 
 class HostCommands : public ::testing::Test {
 protected:

@@ -65,12 +65,6 @@ TEST(MainWindowConfig, EmptyValuesKeepDefaultsAndOddValuesParseLeniently) {
     EXPECT_FALSE(ReadMainWindowConfig(Write(dir, "<MSG/>")));  // no Wnd: caller keeps its defaults
 }
 
-TEST(MainWindowConfig, FlagSearchFoldsOnlyAsciiLetters) {
-    EXPECT_TRUE(ContainsIgnoringCase(u"xTrUex", u"TRUE"));
-    EXPECT_FALSE(ContainsIgnoringCase(u"TRU", u"TRUE"));
-    EXPECT_FALSE(ContainsIgnoringCase(u"", u"TRUE"));
-}
-
 TEST(LoadingConfig, WindowIsCentredWithTruncatedHalves) {
     EXPECT_EQ(LoadingWindowRect(1024, 768, 431, 168), (WindowRect{297, 300, 728, 468}));
     EXPECT_EQ(LoadingWindowRect(1024, 768, 0, 0), (WindowRect{512, 384, 512, 384}));

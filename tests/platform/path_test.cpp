@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -138,4 +139,31 @@ TEST(FileCalls, SymlinksBelowARootAreDetected) {
     EXPECT_TRUE(PathHasSymlinkBelow(dir.u16(), u"out\\etc\\passwd"));
     EXPECT_TRUE(PathHasSymlinkBelow(dir.u16(), u"out"));
     EXPECT_EQ(OpenFileForWrite(test::U16(dir / "out")), nullptr);
+}
+
+TEST(DirectoryChain, CreatesEveryFolderWithEitherSeparator) {
+    test::TempDir dir;
+    platform::CreateDirectoryChain(dir.u16() + u"\\a\\b\\c");
+    EXPECT_TRUE(platform::PathIsDirectory(dir.u16() + u"/a/b/c"));
+    platform::CreateDirectoryChain(dir.u16() + u"/x/y/");
+    EXPECT_TRUE(platform::PathIsDirectory(dir.u16() + u"/x/y"));
+    test::WriteFile(dir / "a/b/c/kept", "k");
+    platform::CreateDirectoryChain(dir.u16() + u"\\a\\b\\c");  // all existing: nothing changes
+    EXPECT_EQ(test::ReadFile(dir / "a/b/c/kept"), "k");
+    // An empty path names no folder: nothing is made where the process stands.
+    test::TempDir cwd;
+    const std::string before = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.path());
+    platform::CreateDirectoryChain(u"");
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(std::filesystem::is_empty(cwd.path()));
+}
+
+TEST(DirectoryChain, ASeparatorAfterAColonCreatesNothing) {
+    test::TempDir dir;
+    // The prefix ending in "d:" is never created, so the last folder cannot be either.
+    platform::CreateDirectoryChain(dir.u16() + u"/d:\\e");
+    EXPECT_FALSE(test::Exists(dir / "d:"));
+    platform::CreateDirectoryChain(dir.u16() + u"/a:b\\c");
+    EXPECT_TRUE(test::Exists(dir / "a:b/c"));
 }

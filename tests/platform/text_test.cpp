@@ -48,3 +48,20 @@ TEST(ParseInt, ReadsLeadingDigitsLeniently) {
     EXPECT_EQ(ParseInt(u"-2147483648"), -2147483647 - 1);
     EXPECT_EQ(ParseInt(u"-99999999999"), -2147483647 - 1);
 }
+
+TEST(TextFile, EncodesExactly) {
+    EXPECT_EQ(EncodeTextFile(u"Hi", TextFileEncoding::Unicode),
+              std::string("\xFF\xFE\x48\x00\x69\x00", 6));
+    EXPECT_EQ(EncodeTextFile(u"Hi", TextFileEncoding::Utf8), "\xEF\xBB\xBF\x48\x69");
+    EXPECT_EQ(EncodeTextFile(u"Hi", TextFileEncoding::Ansi), "Hi");
+    EXPECT_EQ(EncodeTextFile(u"中", TextFileEncoding::Utf8), "\xEF\xBB\xBF\xE4\xB8\xAD");
+    EXPECT_EQ(EncodeTextFile(u"", TextFileEncoding::Unicode), "\xFF\xFE");
+}
+
+TEST(Utf16Le, RoundTripsEveryCodeUnitAndDropsAnOddByte) {
+    const std::u16string all = {u'\0', u'A',      u'\x00FF', u'\x0100',
+                                u'中', u'\xD83D', u'\xDE00', u'\xFFFF'};
+    EXPECT_EQ(Utf16LeBytes(u"A中"), std::string("A\0\x2D\x4E", 4));
+    EXPECT_EQ(FromUtf16LeBytes(Utf16LeBytes(all)), all);
+    EXPECT_EQ(FromUtf16LeBytes(std::string("A\0B", 3)), u"A");
+}

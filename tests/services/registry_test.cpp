@@ -206,7 +206,6 @@ TEST_F(Registry, DeletionEntriesRemoveKeysAndValues) {
 }
 
 TEST(RegistryDefault, LivesUnderTheConfigFolder) {
-    setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+    const test::ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/xdg-test");
     EXPECT_EQ(RegistryStore::DefaultPath(), "/tmp/xdg-test/magazine-player/registry.reg");
-    unsetenv("XDG_CONFIG_HOME");
 }

@@ -20,3 +20,11 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
         loop.exec();
     return done();
 }
+
+// Runs the event loop for `ms` milliseconds, for a test that shows that
+// something does not happen in that time.
+inline void PumpFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}

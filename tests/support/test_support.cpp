@@ -34,6 +34,22 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* previous = std::getenv(name))
+        m_previous = previous;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_previous)
+        setenv(m_name.c_str(), m_previous->c_str(), 1);
+    else
+        unsetenv(m_name.c_str());
+}
+
 std::u16string TempDir::u16() const {
     return platform::Utf8ToUtf16(m_path);
 }

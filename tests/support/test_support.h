@@ -2,6 +2,7 @@
 // Helpers shared by the tests: a temporary folder, a message-box recorder and
 // small file utilities.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,21 @@ public:
 
 private:
     platform::MessageBoxHandler m_previous;
+};
+
+// Sets an environment variable (or removes it, given nullptr) for its lifetime,
+// then puts back what was there: a failed assertion cannot leak it into later
+// tests.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_previous;
 };
 
 std::string ReadFile(const std::string& path);

@@ -170,20 +170,22 @@ TEST(Magpack, ConvertMovesAnIssueOntoAnotherPlayer) {
 
 TEST(Magpack, ImportRegIntoTheUsersStore) {
     test::TempDir dir;
+    // Every run here, the refused ones too, sees only this folder's store: never
+    // the developer's own.
+    const test::ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().c_str());
     test::WriteFile(dir / "demo.reg",
                     "Windows Registry Editor Version "
                     "5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\MagazinePlayer\\Demo]\r\n"
                     "\"Greeting\"=\"你好\"\r\n");
     const Result r = RunMagpack("import-reg " + (dir / "demo.reg") + " XDG_CONFIG_HOME=x");
     EXPECT_EQ(r.status, 2);  // one argument only
-    const std::string command =
-        "XDG_CONFIG_HOME=" + dir.path() + " " + MAGPACK_PATH + " import-reg " + (dir / "demo.reg");
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(RunMagpack("import-reg " + (dir / "demo.reg")).status, 0);
     const std::string stored = test::ReadFile(dir / "magazine-player/registry.reg");
     EXPECT_EQ(stored.substr(0, 2), "\xFF\xFE");
     EXPECT_NE(stored.find(std::string("G\0r\0e\0e\0t\0", 10)), std::string::npos);
     test::WriteFile(dir / "bad.reg", "not a registry file");
     EXPECT_EQ(RunMagpack("import-reg " + (dir / "bad.reg")).status, 1);
+    EXPECT_EQ(test::ReadFile(dir / "magazine-player/registry.reg"), stored);  // kept as it was
 }
 
 // A build that cannot finish leaves nothing behind, and a folder that would make

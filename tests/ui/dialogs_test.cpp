@@ -7,6 +7,7 @@
 #include "search/folder_dialog.h"
 #include "services/text_file_dlg.h"
 #include "services/tray_icon.h"
+#include "support/qt_invoke.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -48,20 +49,9 @@ void ChooseFile(const QString& path) {
     TypeAndAccept(path);
 }
 
-QString Invoke(const QString& name, const QString& args = {}) {
-    return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + args +
-           "</arguments></invoke>";
-}
+using test::Invoke;
 
 }  // namespace
-
-TEST(TextFileDlg, EncodesExactly) {
-    EXPECT_EQ(CTextFileDlg::Encode("Hi", 1), QByteArray("\xFF\xFE\x48\x00\x69\x00", 6));
-    EXPECT_EQ(CTextFileDlg::Encode("Hi", 2), QByteArray("\xEF\xBB\xBF\x48\x69"));
-    EXPECT_EQ(CTextFileDlg::Encode("Hi", 0), QByteArray("Hi"));
-    EXPECT_EQ(CTextFileDlg::Encode("中", 2), QByteArray("\xEF\xBB\xBF\xE4\xB8\xAD"));
-    EXPECT_EQ(CTextFileDlg::Encode("", 1), QByteArray("\xFF\xFE"));
-}
 
 TEST(TextFileDlg, WelcomeEnterAndEscape) {
     CTextFileDlg dlg(nullptr);
@@ -185,11 +175,23 @@ TEST(FolderPickers, TrailingSeparatorsAndDriveRoots) {
 
 // Every dialog drawn; with SAVE_SCREENSHOTS set the pictures go to docs/screenshots.
 TEST(Screenshots, DialogsDraw) {
-    const auto save = [](QWidget& w, const char* name) {
+    // Dark pixels (text) inside a child widget's area of the grabbed window.
+    const auto inkIn = [](const QImage& image, const QWidget* child) {
+        const QRect r = child->geometry();
+        int ink = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x)
+                ink += qGray(image.pixel(x, y)) < 96;
+        }
+        return ink;
+    };
+    std::vector<QImage> shots;
+    const auto save = [&](QWidget& w, const char* name) {
         w.show();
         QApplication::processEvents();
         const QPixmap shot = w.grab();
-        EXPECT_FALSE(shot.isNull());
+        EXPECT_EQ(shot.size(), w.size());
+        shots.push_back(shot.toImage());
         if (qEnvironmentVariableIsSet("SAVE_SCREENSHOTS")) {
             QDir().mkpath(SCREENSHOT_DIR);
             shot.save(QString(SCREENSHOT_DIR) + "/" + name);
@@ -198,6 +200,7 @@ TEST(Screenshots, DialogsDraw) {
     CTextFileDlg text(nullptr);
     text.SetText("春天的来信\nA Letter in Spring\n窗外的柳枝又绿了。");
     save(text, "save-text-dialog.png");
+    EXPECT_GT(inkIn(shots.back(), text.Edit()), 200) << "the letter is not drawn";
     test::TempDir dir;
     for (const char* n : {"报告.txt", "notes.txt", "photo.jpg"})
         test::WriteFile(dir / n, "some bytes");
@@ -206,6 +209,9 @@ TEST(Screenshots, DialogsDraw) {
     search.IncludeEdit()->setText("*.txt|*.jpg");
     search.Search();
     save(search, "file-search-dialog.png");
+    EXPECT_EQ(search.List()->topLevelItemCount(), 3);
+    EXPECT_GT(inkIn(shots.back(), search.List()), 200) << "the files found are not drawn";
+    EXPECT_GT(inkIn(shots.back(), search.ResultLabel()), 20) << "the count is not drawn";
 }
 
 // While a command waits in a dialog, the tray still works: its show and hide

@@ -7,6 +7,7 @@
 #include "package/window_config.h"
 #include "services/flash_player_dlg.h"
 #include "services/tray_icon.h"
+#include "support/qt_invoke.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -15,10 +16,7 @@ QRect Screen() {
     return QGuiApplication::primaryScreen()->geometry();
 }
 
-QString Invoke(const QString& name, const QString& args = {}) {
-    return "<invoke name=\"" + name + "\" returntype=\"xml\"><arguments>" + args +
-           "</arguments></invoke>";
-}
+using test::Invoke;
 
 }  // namespace
 

@@ -22,9 +22,8 @@ class WindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseScriptedEngines();
-        setenv("TMPDIR", tmp.path().c_str(), 1);
+        const test::ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
         ASSERT_TRUE(CreateWorkspace());
-        unsetenv("TMPDIR");
         ws = test::U8(g_workspaceDir);
     }
     void TearDown() override {

@@ -12,6 +12,7 @@
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "package/window_config.h"
+#include "platform/ascii_case.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
 #include "progress_bar.h"
@@ -172,7 +173,7 @@ void WarnAboutConfig(const fs::path& config) {
     };
     check(u"Width", false);
     check(u"Height", false);
-    if (ContainsIgnoringCase(doc.GetAttribute(u"bShowLoading"), u"TRUE")) {
+    if (platform::ContainsIgnoringAsciiCase(doc.GetAttribute(u"bShowLoading"), u"TRUE")) {
         check(u"LoadX", true);
         check(u"LoadY", true);
     }

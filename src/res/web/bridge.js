@@ -4,9 +4,22 @@
 "use strict";
 
 (function () {
+  // The protocol with the host, as bridge/bridge_protocol.h describes it; a test
+  // holds the two to the same values.
+  const PROTOCOL = {
+    callUrl: "player://app/call",
+    kindFlashCall: "flashcall",
+    kindFsCommand: "fscommand",
+    kindCallResult: "callresult",
+    kindDrawn: "drawn",
+    kindMovieFailed: "moviefailed",
+    opReturn: "return",
+    opCall: "call",
+    hiddenFrameMs: 40,
+  };
+
   const params = new URLSearchParams(location.search);
   const engineId = params.get("engine") || "0";
-  const callUrl = "player://app/call";
 
   // ---- Values <-> the control's XML ---------------------------------------
 
@@ -101,16 +114,16 @@
 
   function request(kind, data) {
     const xhr = new XMLHttpRequest();
-    xhr.open("GET", callUrl + "?engine=" + engineId + "&kind=" + kind + "&data=" + encodeURIComponent(data), false);
+    xhr.open("GET", PROTOCOL.callUrl + "?engine=" + engineId + "&kind=" + kind + "&data=" + encodeURIComponent(data), false);
     try {
       xhr.send();
     } catch (e) {
-      return { op: "return" };
+      return { op: PROTOCOL.opReturn };
     }
     try {
       return JSON.parse(xhr.responseText);
     } catch (e) {
-      return { op: "return" };
+      return { op: PROTOCOL.opReturn };
     }
   }
 
@@ -118,8 +131,8 @@
   // gives its final answer.
   function hostCall(kind, data) {
     let answer = request(kind, data);
-    while (answer.op === "call") {
-      answer = request("callresult", callMovie(answer.xml));
+    while (answer.op === PROTOCOL.opCall) {
+      answer = request(PROTOCOL.kindCallResult, callMovie(answer.xml));
     }
     for (const xml of answer.queued || []) setTimeout(() => callMovie(xml), 0);
     return answer;
@@ -138,7 +151,7 @@
   }
 
   function flashCall(name, args) {
-    const answer = hostCall("flashcall", invokeXml(name, args));
+    const answer = hostCall(PROTOCOL.kindFlashCall, invokeXml(name, args));
     return answer.value === undefined || answer.value === null ? undefined : parseValue(answer.value, 0)[0];
   }
 
@@ -183,7 +196,6 @@
 
   const nativeFrame = window.requestAnimationFrame.bind(window);
   const nativeCancelFrame = window.cancelAnimationFrame.bind(window);
-  const hiddenFrameMs = 40;
   const frames = new Map();
   let nextFrame = 1;
   function dropFrame(id) {
@@ -197,7 +209,7 @@
   window.requestAnimationFrame = (callback) => {
     const id = nextFrame++;
     const run = (time) => { if (dropFrame(id)) callback(time); };
-    frames.set(id, { frame: nativeFrame(run), timer: setTimeout(() => run(performance.now()), hiddenFrameMs) });
+    frames.set(id, { frame: nativeFrame(run), timer: setTimeout(() => run(performance.now()), PROTOCOL.hiddenFrameMs) });
     return id;
   };
   window.cancelAnimationFrame = (id) => { dropFrame(id); };
@@ -244,7 +256,7 @@
       const text = args.filter((a) => typeof a === "string").join(" ");
       if (player && !movieSettled && text.includes("Invalid SWF")) {
         movieSettled = true;
-        request("moviefailed", text.replace(/%c/g, ""));
+        request(PROTOCOL.kindMovieFailed, text.replace(/%c/g, ""));
       }
     };
   }
@@ -258,12 +270,12 @@
       player.addEventListener("loadedmetadata", () => { movieSettled = true; });
       // Loaded, then one frame run and one more drawn: the first frame is up.
       player.addEventListener("loadeddata", () => {
-        requestAnimationFrame(() => requestAnimationFrame(() => request("drawn", "")));
+        requestAnimationFrame(() => requestAnimationFrame(() => request(PROTOCOL.kindDrawn, "")));
       });
       player.id = "movie";
       document.getElementById("stage").appendChild(player);
       player.onFSCommand = (command, args) => {
-        hostCall("fscommand", JSON.stringify([String(command), String(args)]));
+        hostCall(PROTOCOL.kindFsCommand, JSON.stringify([String(command), String(args)]));
         return true;
       };
       const loading = player;
@@ -274,7 +286,7 @@
           log("error", e);
           if (!movieSettled) {
             movieSettled = true;
-            request("moviefailed", String(e));
+            request(PROTOCOL.kindMovieFailed, String(e));
           }
         });
     },
