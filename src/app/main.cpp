@@ -13,6 +13,7 @@
 #include "app/player_dlg.h"
 #include "bridge/web_engine_setup.h"
 #include "platform/qt_message_box.h"
+#include "platform/timeline.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     PrepareWebEngine();
     int qtArgc = 1;  // Qt reads no options of its own from the reader's command line
     QApplication app(qtArgc, argv);
+    platform::TimelineMark("QApplication ready");
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();
     CloseOnTerminationSignals();

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -18,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/run_modal.h"
+#include "platform/timeline.h"
 #include "search/file_search_dlg.h"
 #include "search/folder_dialog.h"
 #include "services/flash_player_dlg.h"
@@ -121,7 +123,23 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
                 return FailToOpen(u"本期杂志缺少主影片 vellmain.swf，无法打开。");
         }
     }
-    m_flash.SetMovie(Native(movie));
+    if (m_loading && m_loading->MovieSettling()) {
+        // Both movies need the movie engine compiled, and compiled at once they
+        // halve each other's processor. The loading movie goes first; the main
+        // movie then finds the engine compiled, in the same process. It waits
+        // no longer than a loading movie could take to start.
+        connect(m_loading, &CLoading::movieSettled, this, &CPlayerDlg::PlayMainMovie,
+                Qt::SingleShotConnection);
+        QTimer::singleShot(kLoadingHeadStartMs, this, &CPlayerDlg::PlayMainMovie);
+        return;
+    }
+    PlayMainMovie();
+}
+
+void CPlayerDlg::PlayMainMovie() {
+    if (std::exchange(m_mainMoviePlaying, true))
+        return;
+    m_flash.SetMovie(Native(WorkspacePath(u"vellmain.swf")));
     m_flash.Window()->show();
     m_flash.Play();
 }
@@ -181,6 +199,7 @@ void CPlayerDlg::UpdateTrayIcon(bool add) {
 }
 
 void CPlayerDlg::ApplyWindowConfig() {
+    platform::TimelineMark("start");
     if (const auto config = ReadMainWindowConfig(ConfigPath())) {
         if (config->width)
             m_state.m_width = *config->width;
@@ -324,6 +343,7 @@ std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,
     window->LoadMovie();
     window->show();
     m_secondaryWindows.push_back(std::move(window));
+    platform::TimelineMark("secondary window " + std::to_string(id) + " opened");
     return id;
 }
 
@@ -365,6 +385,10 @@ void CPlayerDlg::OpenWebPage(const std::u16string& url) {
 void CPlayerDlg::paintEvent(QPaintEvent*) {
     if (isMinimized())
         return;
+    if (!m_painted && !size().isEmpty()) {
+        m_painted = true;
+        platform::TimelineMark("main window painted");
+    }
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const int strip = m_state.m_titleHeight;

@@ -97,6 +97,7 @@ protected:
 private:
     void OnInitDialog();
     void StopExtractionAndDeleteWorkspace();
+    void PlayMainMovie();
     void CloseModalDialogs();
     void SetWindowText(const std::u16string& title);
     // Says why the issue cannot open, then ends the Player with a failure status.
@@ -109,6 +110,9 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::vector<std::unique_ptr<CFlashPlayerDlg>> m_secondaryWindows;
     bool m_ending = false;
+    bool m_painted = false;  // for the start-up timeline
+    bool m_mainMoviePlaying = false;
+    static constexpr int kLoadingHeadStartMs = 3000;
     int m_exitCode = 0;
 };
 

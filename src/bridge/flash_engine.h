@@ -38,8 +38,15 @@ protected:
     Events m_events;
 };
 
+// Which movies share one process of the web engine: the issue's own (its main
+// and loading movies, which then compile the engine once), or the secondary
+// windows'. The two are kept apart because a movie waiting in a call to the
+// Player (a dialog open) holds up every movie of its process.
+enum class FlashProcess { Issue, SecondaryWindows };
+
 // Makes the engine for each new control; replaceable so that tests can run
 // every window with a scripted engine. Returns nothing when no engine can be made.
-using FlashEngineFactory = std::function<std::unique_ptr<FlashEngine>(QWidget* parent)>;
+using FlashEngineFactory =
+    std::function<std::unique_ptr<FlashEngine>(QWidget* parent, FlashProcess process)>;
 void SetFlashEngineFactory(FlashEngineFactory factory);
-std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent);
+std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent, FlashProcess process);

@@ -44,6 +44,13 @@ QByteArray MimeType(const QString& path) {
     return "application/octet-stream";
 }
 
+QBuffer* ReadOnlyBuffer(const QByteArray& bytes) {
+    auto* buffer = new QBuffer;
+    buffer->setData(bytes);  // shared, not copied
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
 void Reply(QWebEngineUrlRequestJob* job, const QByteArray& type, QIODevice* device) {
     device->setParent(job);
     job->reply(type, device);
@@ -68,12 +75,13 @@ PlayerSchemeHandler::PlayerSchemeHandler() {
     FindFont();
 }
 
-QWebEngineProfile* PlayerSchemeHandler::Profile() {
-    if (!m_profile) {
-        m_profile = new QWebEngineProfile(this);  // off the record: nothing is kept on disk
-        m_profile->installUrlSchemeHandler(kScheme, this);
+QWebEngineProfile* PlayerSchemeHandler::Profile(FlashProcess process) {
+    QWebEngineProfile*& profile = m_profiles[process];
+    if (!profile) {
+        profile = new QWebEngineProfile(this);  // off the record: nothing is kept on disk
+        profile->installUrlSchemeHandler(kScheme, this);
     }
-    return m_profile;
+    return profile;
 }
 
 void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) {
@@ -128,6 +136,17 @@ void PlayerSchemeHandler::FindFont() {
             return;
         }
     }
+}
+
+const QByteArray* PlayerSchemeHandler::EngineFile(const QString& resource) {
+    auto it = m_engineFiles.find(resource);
+    if (it == m_engineFiles.end()) {
+        QFile file(resource);
+        if (resource.contains("..") || !file.open(QIODevice::ReadOnly))
+            return nullptr;
+        it = m_engineFiles.insert(resource, file.readAll());
+    }
+    return &it.value();
 }
 
 void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& root,
@@ -185,8 +204,11 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         const QLatin1String page(kPagePrefix), engine(kEnginePrefix);
         if (path.startsWith(page))
             resource = ":/web/" + path.mid(page.size());
-        if (path.startsWith(engine))
+        if (path.startsWith(engine)) {
             resource = ":/ruffle/" + path.mid(engine.size());
+            if (const QByteArray* bytes = EngineFile(resource))
+                return Reply(job, MimeType(resource), ReadOnlyBuffer(*bytes));
+        }
         auto* file = new QFile(resource);
         if (resource.isEmpty() || resource.contains("..") || !file->open(QIODevice::ReadOnly)) {
             delete file;
@@ -203,10 +225,7 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
 void AnswerCall(QWebEngineUrlRequestJob* job, const QByteArray& json) {
     if (!job)
         return;
-    auto* buffer = new QBuffer;
-    buffer->setData(json);
-    buffer->open(QIODevice::ReadOnly);
-    Reply(job, "application/json", buffer);
+    Reply(job, "application/json", ReadOnlyBuffer(json));
 }
 
 void AnswerReturn(QWebEngineUrlRequestJob* job) {

@@ -7,11 +7,14 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <QHash>
 #include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QWebEngineUrlSchemeHandler>
 #include <functional>
+
+#include "bridge/flash_engine.h"
 
 class QWebEngineProfile;
 class QWebEngineUrlRequestJob;
@@ -20,9 +23,11 @@ class PlayerSchemeHandler : public QWebEngineUrlSchemeHandler {
 public:
     // Must run before the QApplication exists.
     static void RegisterScheme();
-    // The handler of the profile every movie page uses.
+    // The handler of the profiles the movie pages use.
     static PlayerSchemeHandler& Instance();
-    QWebEngineProfile* Profile();
+    // The pages of one profile share a process of the web engine: one profile
+    // for each group of movies.
+    QWebEngineProfile* Profile(FlashProcess process = FlashProcess::Issue);
 
     // player://ws/... serves this folder.
     void SetWorkspace(const QString& nativeFolder);
@@ -45,10 +50,14 @@ private:
     PlayerSchemeHandler();
     void ServeFile(QWebEngineUrlRequestJob* job, const QString& root, const QString& relative);
     void FindFont();
+    // A file of the movie engine, unpacked from the resources once: every movie
+    // page loads the engine's 14 MB anew.
+    const QByteArray* EngineFile(const QString& resource);
 
-    QWebEngineProfile* m_profile = nullptr;
+    QMap<FlashProcess, QWebEngineProfile*> m_profiles;
     QMap<QString, QString> m_roots;  // host -> native folder
     QMap<int, CallHandler> m_engines;
+    QHash<QString, QByteArray> m_engineFiles;
     int m_nextEngine = 1;
     QString m_fontFile;
     QStringList m_fontFaces;

@@ -11,14 +11,18 @@
 
 #include "bridge/bridge_protocol.h"
 #include "bridge/player_scheme.h"
+#include "platform/timeline.h"
 
 using namespace bridge_protocol;
 
 namespace {
 
 bool TraceEnabled() {
-    return qgetenv("PLAYER_TRACE") == "1";
+    return platform::TimelineEnabled();
 }
+
+// What the page writes on its console for the start-up timeline.
+const QLatin1String kTimelinePrefix("[timeline] ");
 
 class MoviePage : public QWebEnginePage {
 public:
@@ -47,10 +51,17 @@ QString JsString(const QString& s) {
 
 }  // namespace
 
-RuffleEngine::RuffleEngine(QWidget* parent) {
+RuffleEngine::RuffleEngine(QWidget* parent, FlashProcess process) {
     auto& scheme = PlayerSchemeHandler::Instance();
     m_view = new QWebEngineView(parent);
-    auto* page = new MoviePage(scheme.Profile(), m_view, [this](const QString& message) {
+    auto* page = new MoviePage(scheme.Profile(process), m_view, [this](const QString& message) {
+        if (message.startsWith(kTimelinePrefix)) {
+            platform::TimelineMark(QString("engine %1 %2")
+                                       .arg(m_id)
+                                       .arg(message.mid(kTimelinePrefix.size()))
+                                       .toStdString());
+            return;
+        }
         if (TraceEnabled())
             std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         if (onTrace)
@@ -78,6 +89,7 @@ RuffleEngine::RuffleEngine(QWidget* parent) {
             page->setVisible(true);
     });
     QObject::connect(page, &QWebEnginePage::loadFinished, m_view, [this](bool) {
+        platform::TimelineMark(QString("engine %1 page loaded").arg(m_id).toStdString());
         m_pageReady = true;
         for (const QString& s : std::exchange(m_pendingScripts, {}))
             m_view->page()->runJavaScript(s);
@@ -141,6 +153,8 @@ void RuffleEngine::SetMovie(const QString& path) {
         RunScript("playerHost.unload()");
         return;
     }
+    platform::TimelineMark(
+        QString("engine %1 movie %2").arg(m_id).arg(QFileInfo(path).fileName()).toStdString());
     auto& scheme = PlayerSchemeHandler::Instance();
     const QString url = scheme.PublishFile(path);
     const QString base = url.left(url.lastIndexOf('/') + 1);

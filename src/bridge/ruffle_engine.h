@@ -17,7 +17,7 @@
 
 class RuffleEngine : public FlashEngine {
 public:
-    explicit RuffleEngine(QWidget* parent);
+    explicit RuffleEngine(QWidget* parent, FlashProcess process = FlashProcess::Issue);
     ~RuffleEngine() override;
 
     QWidget* Widget() override { return m_view; }

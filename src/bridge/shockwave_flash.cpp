@@ -4,8 +4,8 @@
 
 namespace {
 FlashEngineFactory& Factory() {
-    static FlashEngineFactory factory = [](QWidget* parent) {
-        return std::make_unique<RuffleEngine>(parent);
+    static FlashEngineFactory factory = [](QWidget* parent, FlashProcess process) {
+        return std::make_unique<RuffleEngine>(parent, process);
     };
     return factory;
 }
@@ -15,8 +15,8 @@ void SetFlashEngineFactory(FlashEngineFactory factory) {
     Factory() = std::move(factory);
 }
 
-std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent) {
-    return Factory() ? Factory()(parent) : nullptr;
+std::unique_ptr<FlashEngine> MakeFlashEngine(QWidget* parent, FlashProcess process) {
+    return Factory() ? Factory()(parent, process) : nullptr;
 }
 
 CShockwaveflash1::~CShockwaveflash1() {
@@ -26,16 +26,16 @@ CShockwaveflash1::~CShockwaveflash1() {
 void CShockwaveflash1::Prepare(QWidget* parent) {
     if (m_engine)
         return;
-    m_engine = MakeFlashEngine(parent);
+    m_engine = MakeFlashEngine(parent, FlashProcess::Issue);
     if (m_engine)
         m_engine->Widget()->hide();
 }
 
-bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect) {
+bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect, FlashProcess process) {
     if (m_window)
         return true;
     if (!m_engine)
-        m_engine = MakeFlashEngine(parent);
+        m_engine = MakeFlashEngine(parent, process);
     if (!m_engine)
         return false;
     m_window = m_engine->Widget();

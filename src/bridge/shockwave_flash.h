@@ -17,7 +17,8 @@ public:
 
     // Creates the control window as a child of `parent` (or a top-level window
     // without one) covering `rect`. False when no control can be created.
-    bool Create(QWidget* parent, int id, const QRect& rect);
+    bool Create(QWidget* parent, int id, const QRect& rect,
+                FlashProcess process = FlashProcess::Issue);
     // Starts the engine behind a control that Create() will make later, so that
     // the engine's own start-up overlaps other work. Nothing is shown.
     void Prepare(QWidget* parent);

@@ -18,5 +18,11 @@ void PrepareWebEngine() {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
                 flags + " --js-flags=\"--liftoff-only --no-wasm-tier-up\"");
     }
+    // Pages of one site in one profile share a renderer process (the Player's
+    // pages are all one site): a movie started beside another then finds the
+    // movie engine already compiled, and costs its own memory only.
+    if (!flags.contains("--process-per-site"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --process-per-site");
     PlayerSchemeHandler::RegisterScheme();
 }

@@ -50,9 +50,15 @@ bool EndsWithQk(std::u16string_view name) {
 
 // The early failures end the run: the loading window sees the failure flag with
 // the done flag and closes the Player instead of waiting for ever.
+void Finish(ExtractionProgress& progress) {
+    progress.done = 1;
+    if (progress.finished)
+        progress.finished();
+}
+
 void FinishFailed(ExtractionProgress& progress) {
     progress.failed = 1;
-    progress.done = 1;
+    Finish(progress);
 }
 
 // A half-written issue would start and fail in odd ways: say why it cannot open
@@ -208,7 +214,7 @@ void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionPr
             SetPercent(progress, std::clamp(done / contents.dataLength * 100.0, 0.0, 100.0));
         }
     }
-    progress.done = 1;
+    Finish(progress);
 }
 
 void ExtractPackageFile(std::u16string_view packagePath, std::u16string_view folder,

@@ -35,10 +35,11 @@ struct ExtractionProgress {
     std::atomic<int> failed{0};        // 1 when the package could not be read or written out
     std::atomic<ExtractOutcome> outcome{ExtractOutcome::Complete};
     LockedString loadingMoviePath;  // the first written file
-    // Called on the worker thread once config.xml has been written, and each
-    // time `percent` changes; set before the run starts.
+    // Called on the worker thread once config.xml has been written, each time
+    // `percent` changes, and once `done` is set; set before the run starts.
     std::function<void()> configWritten;
     std::function<void(double)> percentChanged;
+    std::function<void()> finished;
 };
 
 // Extracts the appended package that `source` ends in into `folder`. Returns

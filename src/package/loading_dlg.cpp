@@ -9,6 +9,20 @@
 #include "bridge/external_interface.h"
 #include "package/window_config.h"
 #include "platform/path.h"
+#include "platform/timeline.h"
+
+namespace {
+
+ExtractionWorker& Worker() {
+    static ExtractionWorker worker = ExtractPackageThread;
+    return worker;
+}
+
+}  // namespace
+
+void SetExtractionWorker(ExtractionWorker worker) {
+    Worker() = worker ? std::move(worker) : ExtractPackageThread;
+}
 
 CLoading::CLoading(QWidget* mainWindow)
     // A splash without a caption, as the original had: under a window manager a
@@ -24,17 +38,24 @@ CLoading::CLoading(QWidget* mainWindow)
     connect(&m_progress, &QTimer::timeout, this, &CLoading::OnProgress);
     connect(&m_watch, &QTimer::timeout, this, &CLoading::OnWatchWorker);
 
+    // The worker's reports become queued calls on this thread.
     QPointer<CLoading> self(this);
-    m_extraction.configWritten = [self] {
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-                if (self)
-                    self->StartConfigWait();
-            },
-            Qt::QueuedConnection);
+    const auto queued = [self](void (CLoading::*member)()) {
+        return [self, member] {
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, member] {
+                    if (self)
+                        (self->*member)();
+                },
+                Qt::QueuedConnection);
+        };
     };
-    m_workerThread = std::jthread(ExtractPackageThread, std::ref(m_extraction));
+    m_extraction.configWritten = queued(&CLoading::StartConfigWait);
+    // The end is taken up at once rather than at the next tick of the timers:
+    // the main movie waits for it.
+    m_extraction.finished = queued(&CLoading::OnWorkerFinished);
+    m_workerThread = std::jthread(Worker(), std::ref(m_extraction));
     m_watch.start();
     setGeometry(0, 0, 0, 0);  // nothing to show until the configuration says what
     m_configPath = QString::fromStdU16String(ConfigPath());
@@ -83,10 +104,14 @@ void CLoading::OnConfigWait() {
             setGeometry(kOffScreen, kOffScreen, w, h);
             m_place = QPoint(r.left, r.top);
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
-                m_flash.SetEvents({.firstFrame = [this] {
-                    move(m_place);
-                    raise();
-                }});
+                m_flash.SetEvents({.movieFailed = [this](const QString&) { SettleMovie(); },
+                                   .firstFrame =
+                                       [this] {
+                                           move(m_place);
+                                           raise();
+                                           platform::TimelineMark("loading window shown");
+                                           SettleMovie();
+                                       }});
                 show();
                 m_flash.SetMovie(QString::fromStdString(
                     platform::NativePath(m_extraction.loadingMoviePath.Get())));
@@ -98,16 +123,31 @@ void CLoading::OnConfigWait() {
         }
     }
     m_progress.start();
+    if (m_extraction.done == 1)
+        OnProgress();  // a small issue is out already: no need to wait for a tick
 }
 
 void CLoading::OnProgress() {
     if (m_flashActive == 1)
         m_flash.CallFunction(QString::fromStdU16String(ProgressCall(m_extraction.percent)));
     if (m_extraction.done == 1 && !m_readyPosted) {
+        platform::TimelineMark("extraction done");
         m_progress.stop();
         m_readyPosted = true;
         emit extractionFinished(m_extraction.outcome);
     }
+}
+
+void CLoading::SettleMovie() {
+    if (std::exchange(m_movieSettled, true))
+        return;
+    emit movieSettled();
+}
+
+void CLoading::OnWorkerFinished() {
+    if (m_progress.isActive())
+        OnProgress();
+    OnWatchWorker();
 }
 
 void CLoading::OnWatchWorker() {

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QWidget>
 
 #include "bridge/external_interface.h"
@@ -230,4 +232,35 @@ TEST_F(RuffleEngineTest, ShapesAndChineseTextAreDrawn) {
     QDir().mkpath(SCREENSHOT_DIR);
     if (qEnvironmentVariableIsSet("SAVE_SCREENSHOTS"))
         shot.save(QString(SCREENSHOT_DIR) + "/flash-control.png");
+}
+
+// A movie's sound reaches the audio output: the engine's audio context runs and
+// its clock advances (the output stream consumes samples).
+TEST_F(RuffleEngineTest, SoundPlays) {
+    ASSERT_TRUE(QFile::copy(TONE_SWF, ws.filePath("tone.swf")));
+    QWebEnginePage* page = static_cast<QWebEngineView*>(engine->Widget())->page();
+    const auto js = [&](const QString& script) {
+        QVariant result;
+        bool done = false;
+        page->runJavaScript(script, [&](const QVariant& v) {
+            result = v;
+            done = true;
+        });
+        WaitFor([&] { return done; }, 5000);
+        return result;
+    };
+    ASSERT_TRUE(WaitFor([&] { return js("typeof playerHost").toString() == "object"; }));
+    // Every audio context the engine makes is kept where the test can see it.
+    js("window.contexts = []; const Native = window.AudioContext;"
+       "window.AudioContext = function (...a) { const c = new Native(...a);"
+       " contexts.push(c); return c; };");
+    Load("tone.swf");
+    ASSERT_TRUE(WaitFor([&] { return traces.contains("playing"); }))
+        << traces.join('\n').toStdString();
+    const QString state = "contexts.map((c) => c.state + ' ' + c.currentTime).join(';')";
+    ASSERT_TRUE(WaitFor([&] { return js(state).toString().startsWith("running"); }, 10000))
+        << js(state).toString().toStdString();
+    const double t0 = js("contexts[0].currentTime").toDouble();
+    EXPECT_TRUE(WaitFor([&] { return js("contexts[0].currentTime").toDouble() > t0 + 0.2; }, 5000))
+        << "the audio clock stands still at " << t0;
 }

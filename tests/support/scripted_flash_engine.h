@@ -38,6 +38,10 @@ public:
         if (m_events.fsCommand)
             m_events.fsCommand(command, args);
     }
+    void RaiseMovieFailed(const QString& reason) {
+        if (m_events.movieFailed)
+            m_events.movieFailed(reason);
+    }
     void RaiseFirstFrame() {
         if (m_events.firstFrame)
             m_events.firstFrame();
@@ -66,9 +70,10 @@ private:
 
 // Makes every new control use a scripted engine (or none, to test failures).
 inline void UseScriptedEngines(bool available = true) {
-    SetFlashEngineFactory([available](QWidget* parent) -> std::unique_ptr<FlashEngine> {
-        if (!available)
-            return nullptr;
-        return std::make_unique<ScriptedFlashEngine>(parent);
-    });
+    SetFlashEngineFactory(
+        [available](QWidget* parent, FlashProcess) -> std::unique_ptr<FlashEngine> {
+            if (!available)
+                return nullptr;
+            return std::make_unique<ScriptedFlashEngine>(parent);
+        });
 }

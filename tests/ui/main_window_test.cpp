@@ -22,6 +22,7 @@ using test::Invoke;
 
 TEST_F(WindowsTest, StartUpSequence) {
     StandardIssue();
+    HoldExtraction();  // a large issue: its loading movie plays while it is extracted
     dlg = std::make_unique<CPlayerDlg>();
     dlg->show();
     EXPECT_EQ(dlg->windowTitle(), "Loading...");
@@ -35,6 +36,7 @@ TEST_F(WindowsTest, StartUpSequence) {
     EXPECT_EQ(dlg->Loading()->geometry(), QRect(r.left, r.top, 431, 168));
     EXPECT_EQ(loading->movie, QString::fromStdString(ws + "/loading.swf"));
 
+    ReleaseExtraction();
     ASSERT_TRUE(WaitFor([&] { return dlg->Flash().IsCreated(); }));
     // The loading movie got the progress, the last time with the end value.
     ASSERT_FALSE(loading->calls.filter("CallFunction").isEmpty());
@@ -43,7 +45,7 @@ TEST_F(WindowsTest, StartUpSequence) {
               "<arguments><string>100.000000</string></arguments></invoke>)");
     EXPECT_EQ(MainEngine()->calls,
               (QStringList{"SetMovie(" + QString::fromStdString(ws) + "/vellmain.swf)", "Play"}));
-    WaitFor([] { return false; }, 300);  // a second ready message would create nothing new
+    PumpFor(300);  // a second ready message would create nothing new
     EXPECT_EQ(ScriptedFlashEngine::All().size(), 2u);
     EXPECT_EQ(dlg->geometry().size(), QSize(0, 0));  // still hidden until the movie is ready
 
@@ -54,6 +56,30 @@ TEST_F(WindowsTest, StartUpSequence) {
     EXPECT_EQ(dlg->Flash().Window()->geometry(), QRect(0, 16, 800, 584));
     EXPECT_EQ(dlg->Loading(), nullptr);
     EXPECT_FALSE(dlg->TitleBitmap().isNull());  // the built-in bitmap
+}
+
+// The loading movie has the processor first: the main movie is started once the
+// loading movie has drawn (the engine is then compiled for both), or at once
+// when the loading movie fails.
+TEST_F(WindowsTest, TheMainMovieStartsOnceTheLoadingMovieHasDrawn) {
+    for (const bool fails : {false, true}) {
+        StandardIssue();
+        dlg = std::make_unique<CPlayerDlg>();
+        dlg->show();
+        ASSERT_TRUE(WaitFor([&] {
+            return dlg->Loading()->FlashActive() == 1 && dlg->Flash().IsCreated();
+        }));
+        auto* loading = static_cast<ScriptedFlashEngine*>(dlg->Loading()->Flash().Engine());
+        EXPECT_TRUE(MainEngine()->calls.filter("SetMovie").isEmpty()) << "did not wait";
+        if (fails)
+            loading->RaiseMovieFailed("Invalid SWF");
+        else
+            loading->RaiseFirstFrame();
+        EXPECT_EQ(MainEngine()->calls, (QStringList{"SetMovie(" + QString::fromStdString(ws) +
+                                                         "/vellmain.swf)",
+                                                     "Play"}));
+        dlg.reset();
+    }
 }
 
 TEST_F(WindowsTest, Layouts) {

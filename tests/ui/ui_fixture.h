@@ -7,6 +7,10 @@
 #include <QApplication>
 #include <QDir>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "app/player_dlg.h"
 #include "app/workspace.h"
 #include "bridge/player_scheme.h"
@@ -27,9 +31,31 @@ protected:
         ws = test::U8(g_workspaceDir);
     }
     void TearDown() override {
+        m_released = true;
         dlg.reset();
+        SetExtractionWorker(nullptr);
         DeleteWorkspace();
     }
+
+    // From now on the extraction writes every file but holds its end back until
+    // ReleaseExtraction(), as a large issue keeps its loading movie on.
+    void HoldExtraction() {
+        SetExtractionWorker([this](std::stop_token stop, ExtractionProgress& progress) {
+            ExtractionProgress inner;
+            inner.configWritten = progress.configWritten;
+            ExtractPackageThread(stop, inner);
+            progress.percent = inner.percent.load();
+            progress.outcome = inner.outcome.load();
+            progress.loadingMoviePath.Set(inner.loadingMoviePath.Get());
+            while (!m_released && !stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            progress.failed = inner.failed.load();
+            progress.done = 1;
+            if (progress.finished)
+                progress.finished();
+        });
+    }
+    void ReleaseExtraction() { m_released = true; }
 
     // Packs the files (name, bytes) as an issue and points the Player at it.
     void Package(const std::vector<std::pair<std::string, std::string>>& files) {
@@ -65,4 +91,5 @@ protected:
     test::MessageBoxRecorder boxes;
     std::string ws;
     std::unique_ptr<CPlayerDlg> dlg;
+    std::atomic<bool> m_released{false};
 };

@@ -244,6 +244,11 @@
     console.log("[" + kind + "] " + text);
   }
 
+  // A mark of the start-up timeline (the host prints it under PLAYER_TRACE=1).
+  function timeline(what) {
+    console.log("[timeline] " + what);
+  }
+
   // The movie engine reports a movie it cannot parse only on its log. A report
   // made before the movie given to load() has its metadata is about that movie
   // (not about one it loads later), and the host is told. Settled: the movie has
@@ -267,10 +272,16 @@
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
       movieSettled = false;
-      player.addEventListener("loadedmetadata", () => { movieSettled = true; });
+      player.addEventListener("loadedmetadata", () => {
+        movieSettled = true;
+        timeline("movie loaded");
+      });
       // Loaded, then one frame run and one more drawn: the first frame is up.
       player.addEventListener("loadeddata", () => {
-        requestAnimationFrame(() => requestAnimationFrame(() => request(PROTOCOL.kindDrawn, "")));
+        requestAnimationFrame(() => requestAnimationFrame(() => {
+          timeline("first frame");
+          request(PROTOCOL.kindDrawn, "");
+        }));
       });
       player.id = "movie";
       document.getElementById("stage").appendChild(player);
@@ -281,7 +292,10 @@
       const loading = player;
       // The trace observer attaches to the instance that load() creates.
       player.ruffle().load(Object.assign({ url, base }, config))
-        .then(() => { loading.traceObserver = (message) => log("trace", message); })
+        .then(() => {
+          timeline("movie engine ready");
+          loading.traceObserver = (message) => log("trace", message);
+        })
         .catch((e) => {
           log("error", e);
           if (!movieSettled) {

@@ -1,0 +1,64 @@
+// What the web engine costs before the Player adds anything, for the start-up
+// and memory benchmarks to measure the Player against in the same run:
+//
+//   webengine_floor empty    a bare view loads an empty page
+//   webengine_floor engine   a bare view starts the movie engine on an empty movie
+//
+// With PLAYER_TRACE=1 it writes the start-up timeline ("page loaded", and for
+// "engine" the engine's own marks), then stays until it is killed, so that its
+// memory can be read.
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "bridge/player_scheme.h"
+#include "bridge/ruffle_engine.h"
+#include "bridge/web_engine_setup.h"
+#include "platform/timeline.h"
+
+namespace {
+
+// The smallest movie: a header (version 10, 18 bytes long, a 1x1 stage, 30
+// frames a second, one frame) and the End tag.
+const char kEmptyMovie[] = "FWS\x0a\x12\x00\x00\x00\x30\x14\x00\xa0\x00\x1e\x01\x00\x00\x00";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool engine = argc > 1 && std::strcmp(argv[1], "engine") == 0;
+    PrepareWebEngine();
+    QApplication app(argc, argv);
+    platform::TimelineMark("QApplication ready");
+    QWidget window;
+    window.resize(320, 240);
+    window.show();
+    QTemporaryDir ws;
+    std::unique_ptr<RuffleEngine> ruffle;
+    if (engine) {
+        QFile movie(ws.filePath("empty.swf"));
+        movie.open(QIODevice::WriteOnly);
+        movie.write(kEmptyMovie, sizeof kEmptyMovie - 1);
+        movie.close();
+        PlayerSchemeHandler::Instance().SetWorkspace(ws.path());
+        ruffle = std::make_unique<RuffleEngine>(&window);
+        ruffle->Widget()->setGeometry(0, 0, 320, 240);
+        ruffle->Widget()->show();
+        ruffle->SetMovie(ws.filePath("empty.swf"));
+        ruffle->Play();
+    } else {
+        auto* view = new QWebEngineView(&window);
+        view->setGeometry(0, 0, 320, 240);
+        QObject::connect(view, &QWebEngineView::loadFinished, [](bool) {
+            platform::TimelineMark("page loaded");
+        });
+        view->setHtml("<!DOCTYPE html><html><body></body></html>");
+        view->show();
+    }
+    return app.exec();
+}
