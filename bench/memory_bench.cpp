@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "traced_child.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -89,21 +91,9 @@ struct Child {
     fs::path err;
 
     Child(const std::vector<std::string>& argv, const fs::path& dir) : err(dir / "stderr.txt") {
-        pid = fork();
-        if (pid == 0) {
-            setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-            setenv("PLAYER_TRACE", "1", 1);
-            if (!getenv("QT_QPA_PLATFORM"))
-                setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            const int fd = open(err.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
-            dup2(fd, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
+        const int fd = open(err.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0600);
+        pid = StartTraced(argv, dir / "tmp", fd);
+        close(fd);
     }
     ~Child() {
         kill(pid, SIGKILL);

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "traced_child.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -37,21 +39,8 @@ Marks Timeline(const std::vector<std::string>& argv, const std::string& last,
     int out[2];
     if (pipe(out) != 0)
         return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("TMPDIR", tmp.c_str(), 1);
-        setenv("PLAYER_TRACE", "1", 1);
-        if (!getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        dup2(out[1], 2);
-        close(out[0]);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
+    fcntl(out[0], F_SETFD, FD_CLOEXEC);
+    const pid_t pid = StartTraced(argv, tmp, out[1]);
     close(out[1]);
     fcntl(out[0], F_SETFL, O_NONBLOCK);
     Marks marks;

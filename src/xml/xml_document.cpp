@@ -34,6 +34,12 @@ void InitLibxml() {
     (void)done;
 }
 
+// libxml2 must be set up before a second thread exists: its set-up reads the
+// environment, which the web engine writes from its own threads while the
+// extraction worker parses the first document. At load time, a process
+// has one thread.
+[[maybe_unused]] const bool kLibxmlReady = (InitLibxml(), true);
+
 std::u16string FromXmlChars(const xmlChar* s) {
     return s ? platform::Utf8ToUtf16(reinterpret_cast<const char*>(s)) : std::u16string();
 }
