@@ -16,10 +16,10 @@
 
 namespace {
 
-void Report(const char* what, std::vector<double> ms) {
+void Report(const char* what, std::vector<double> ms, double targetMs) {
     std::sort(ms.begin(), ms.end());
-    std::printf("bridge: %s: n=%zu median %.3f ms, p95 %.3f ms (target median <= 2 ms)\n", what,
-                ms.size(), ms[ms.size() / 2], ms[ms.size() * 95 / 100]);
+    std::printf("bridge: %s: n=%zu median %.3f ms, p95 %.3f ms (target median <= %.1f ms)\n", what,
+                ms.size(), ms[ms.size() / 2], ms[ms.size() * 95 / 100], targetMs);
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     engine.CallFunction(
         "<invoke name=\"run\" "
         "returntype=\"xml\"><arguments><number>1001</number></arguments></invoke>");
-    Report("FlashCall round trips (movie -> host -> movie)", pings);
+    Report("FlashCall round trips (movie -> host -> movie)", pings, 1.5);
     std::vector<double> calls;
     for (int i = 0; i < 1000; ++i) {
         QElapsedTimer t;
@@ -79,6 +79,6 @@ int main(int argc, char** argv) {
             "returntype=\"xml\"><arguments><number>1</number></arguments></invoke>");
         calls.push_back(t.nsecsElapsed() / 1e6);
     }
-    Report("CallFunction (host -> movie -> host)", calls);
+    Report("CallFunction (host -> movie -> host)", calls, 2);
     return 0;
 }
