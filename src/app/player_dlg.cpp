@@ -340,8 +340,8 @@ std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,
     const QRect main = frameGeometry();
     window->setGeometry(main.left() + 30, main.top() + 40, width, height);
     window->SetMoviePath(Native(path));
+    window->ShowWhenDrawn();
     window->LoadMovie();
-    window->show();
     m_secondaryWindows.push_back(std::move(window));
     platform::TimelineMark("secondary window " + std::to_string(id) + " opened");
     return id;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "platform/message_box.h"
 
@@ -23,6 +24,18 @@ int CFlashPlayerDlg::LoadMovie() {
     return 1;
 }
 
+void CFlashPlayerDlg::ShowWhenDrawn() {
+    // The engine runs the movie while the window is hidden; its first frame is
+    // then drawn by the time the window maps.
+    m_showPending = true;
+    const auto showOnce = [this] {
+        if (std::exchange(m_showPending, false))
+            show();
+    };
+    m_flash.SetEvents({.firstFrame = showOnce});
+    QTimer::singleShot(kShowLimitMs, this, showOnce);
+}
+
 int CFlashPlayerDlg::MoveTo(const QRect& r) {
     setGeometry(r);
     return 1;
@@ -40,6 +53,7 @@ void CFlashPlayerDlg::resizeEvent(QResizeEvent* event) {
 
 void CFlashPlayerDlg::closeEvent(QCloseEvent* event) {
     // Closing only hides: the window keeps its place and id in the main window's list.
+    m_showPending = false;
     m_flash.SetMovie(" ");
     m_flash.Stop();
     event->ignore();

@@ -19,6 +19,9 @@ public:
     int LoadMovie();
     // WM_PLAYER_MOVETO: takes the rectangle.
     int MoveTo(const QRect& rect);
+    // Shows the window once its movie has drawn its first frame, or after a
+    // second with whatever it has: a new window is never seen blank for long.
+    void ShowWhenDrawn();
     CShockwaveflash1& Flash() { return m_flash; }
 
 protected:
@@ -28,6 +31,9 @@ protected:
 private:
     void FitFlashControl();
 
+    static constexpr int kShowLimitMs = 1000;
+
     CShockwaveflash1 m_flash;
     QString m_moviePath;
+    bool m_showPending = false;  // shown at its movie's first frame, unless closed first
 };

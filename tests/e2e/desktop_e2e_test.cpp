@@ -315,12 +315,10 @@ TEST_F(DesktopRun, TheLoadingWindowIsAnUndecoratedSplash) {
     Terminate();
 }
 
-// A secondary window shows its movie within moments of appearing, not a blank
-// grey for seconds.
-TEST_F(DesktopRun, ASecondaryWindowShowsItsMovieSoon) {
+// A secondary window appears with its movie drawn, within a second of opening.
+TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     fs::create_directories(dir / "issue/sec");
-    fs::copy_file(PROBE_SWF, dir / "issue/sec/vellmain.swf");
-    test::WriteFile(dir / "issue/sec/script.txt", "fill\t20c030\n");
+    fs::copy_file(COLOUR_PROBE_SWF, dir / "issue/sec/vellmain.swf");  // its stage is all one colour
     Script("fs\tstart\nnote\tshown\n" + Awaits("open") +
            "ei\tbrivol_openflashwindow\tsec/vellmain.swf\t1\t300\t200\t0\nnote\topened\n");
     ASSERT_TRUE(Pack());
@@ -328,14 +326,20 @@ TEST_F(DesktopRun, ASecondaryWindowShowsItsMovieSoon) {
     ASSERT_TRUE(LogHas("shown")) << Stderr();
     std::optional<test::X11Window> main;
     ASSERT_TRUE(WaitUntil([&] { return (main = Main()) && main->viewable; }));
-    // The Player places it 30 px right of and 40 px below the main window.
-    const QPoint centre = main->geometry.topLeft() + QPoint(30 + 150, 40 + 100);
+    // The Player places it 30 px right of and 40 px below the main window; this
+    // point is clear of the probe's own drawing, and white in the main movie.
+    const QPoint stage = main->geometry.topLeft() + QPoint(30 + 250, 40 + 150);
+    const QRgb before = desktop.Screenshot().pixel(stage);
     Signal("open");
     ASSERT_TRUE(LogHas("opened", 10s));
     const auto opened = std::chrono::steady_clock::now();
-    EXPECT_TRUE(WaitUntil(
-        [&] { return IsColour(desktop.Screenshot().pixel(centre), qRgb(0x20, 0xc0, 0x30)); }, 3s))
-        << "blank for more than 3 s";
+    ASSERT_TRUE(WaitUntil([&] { return desktop.Screenshot().pixel(stage) != before; }, 3s))
+        << "no window after 3 s";
+    // As for the loading window: what an X server without a compositor shows for
+    // a few milliseconds after a window maps is not the program's.
+    std::this_thread::sleep_for(100ms);
+    const QRgb first = desktop.Screenshot().pixel(stage);
+    EXPECT_TRUE(IsColour(first, qRgb(0x30, 0x80, 0xf0))) << "appeared blank: " << std::hex << first;
     Shot("desktop-secondary-window");
     std::fprintf(stderr, "secondary window drawn %lld ms after opening\n",
                  static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(

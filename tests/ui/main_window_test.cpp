@@ -66,18 +66,17 @@ TEST_F(WindowsTest, TheMainMovieStartsOnceTheLoadingMovieHasDrawn) {
         StandardIssue();
         dlg = std::make_unique<CPlayerDlg>();
         dlg->show();
-        ASSERT_TRUE(WaitFor([&] {
-            return dlg->Loading()->FlashActive() == 1 && dlg->Flash().IsCreated();
-        }));
+        ASSERT_TRUE(WaitFor(
+            [&] { return dlg->Loading()->FlashActive() == 1 && dlg->Flash().IsCreated(); }));
         auto* loading = static_cast<ScriptedFlashEngine*>(dlg->Loading()->Flash().Engine());
         EXPECT_TRUE(MainEngine()->calls.filter("SetMovie").isEmpty()) << "did not wait";
         if (fails)
             loading->RaiseMovieFailed("Invalid SWF");
         else
             loading->RaiseFirstFrame();
-        EXPECT_EQ(MainEngine()->calls, (QStringList{"SetMovie(" + QString::fromStdString(ws) +
-                                                         "/vellmain.swf)",
-                                                     "Play"}));
+        EXPECT_EQ(
+            MainEngine()->calls,
+            (QStringList{"SetMovie(" + QString::fromStdString(ws) + "/vellmain.swf)", "Play"}));
         dlg.reset();
     }
 }
@@ -267,6 +266,13 @@ TEST_F(WindowsTest, SecondaryWindowIds) {
     EXPECT_EQ(open("1", "0"), "<number>1</number>");
     ASSERT_EQ(dlg->SecondaryWindows().size(), 2u);
     CFlashPlayerDlg* first = dlg->SecondaryWindows()[0].get();
+    // A new window shows once its movie has drawn, or after a second at most.
+    EXPECT_FALSE(first->isVisible());
+    static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->RaiseFirstFrame();
+    EXPECT_TRUE(first->isVisible());
+    CFlashPlayerDlg* second = dlg->SecondaryWindows()[1].get();
+    EXPECT_FALSE(second->isVisible());
+    EXPECT_TRUE(WaitFor([&] { return second->isVisible(); }, 3000));
     EXPECT_EQ(first->geometry(),
               QRect(dlg->frameGeometry().left() + 30, dlg->frameGeometry().top() + 40, 300, 200));
     EXPECT_EQ(static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->movie,
@@ -287,4 +293,23 @@ TEST_F(WindowsTest, SecondaryWindowIds) {
     MainEngine()->RaiseFlashCall(Invoke("brivol_clearallwindow"));
     EXPECT_TRUE(dlg->SecondaryWindows().empty());
     EXPECT_EQ(open("0", "0"), "<number>0</number>");
+}
+
+// A window closed before its movie has drawn stays closed.
+TEST_F(WindowsTest, ASecondaryWindowClosedBeforeItsFirstFrameStaysClosed) {
+    Package({{"loading.swf", "L"},
+             {"config.xml", "<MSG><Wnd Width='640' Height='480'/></MSG>"},
+             {"vellmain.swf", "M"},
+             {"p.swf", "P"}});
+    Start();
+    MainEngine()->RaiseFSCommand("start", "");
+    MainEngine()->RaiseFlashCall(Invoke("brivol_openflashwindow",
+                                        "<string>p.swf</string><number>1</number><number>300"
+                                        "</number><number>200</number><number>0</number>"));
+    ASSERT_EQ(dlg->SecondaryWindows().size(), 1u);
+    CFlashPlayerDlg* window = dlg->SecondaryWindows()[0].get();
+    window->close();
+    PumpFor(1300);  // past the second a window waits for its first frame
+    static_cast<ScriptedFlashEngine*>(window->Flash().Engine())->RaiseFirstFrame();
+    EXPECT_FALSE(window->isVisible());
 }
