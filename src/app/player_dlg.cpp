@@ -137,8 +137,8 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
 }
 
 void CPlayerDlg::PlayMainMovie() {
-    if (std::exchange(m_mainMoviePlaying, true))
-        return;
+    if (m_ending || std::exchange(m_mainMoviePlaying, true))
+        return;  // the Player is ending (its workspace is going), or it plays already
     m_flash.SetMovie(Native(WorkspacePath(u"vellmain.swf")));
     m_flash.Window()->show();
     m_flash.Play();
