@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<double> floor;
-    std::map<int, std::vector<double>> player;  // secondary windows open -> MiB
+    std::map<int, std::vector<double>> player;      // secondary windows open -> MiB
     std::map<int, std::vector<double>> firstFrame;  // window -> ms from opening to its frame
     for (int round = 0; round < rounds; ++round) {
         {
@@ -200,16 +200,19 @@ int main(int argc, char** argv) {
             fs::remove_all(e.path());
     }
     const double f = Median(floor), p0 = Median(player[0]);
-    std::printf("memory: medians of %d rounds, PSS of the process and all its web-engine processes\n",
-                rounds);
+    std::printf(
+        "memory: medians of %d rounds, PSS of the process and all its web-engine processes\n",
+        rounds);
     std::printf("memory: floor (bare web engine, movie engine started): %.0f MiB\n", f);
-    std::printf("memory: Player 2 s after \"start\": %.0f MiB, %+.0f MiB over the floor (goal <= +60)\n",
-                p0, p0 - f);
+    std::printf(
+        "memory: Player 2 s after \"start\": %.0f MiB, %+.0f MiB over the floor (goal <= +60)\n",
+        p0, p0 - f);
     for (int i = 1; i <= 3; ++i) {
-        std::printf("memory: with %d secondary window%s: %.0f MiB, %+.0f MiB for this one (goal <= "
-                    "+40); its movie drawn %.0f ms after it opened (goal <= 1000)\n",
-                    i, i > 1 ? "s" : "", Median(player[i]), Median(player[i]) - Median(player[i - 1]),
-                    Median(firstFrame[i]));
+        std::printf(
+            "memory: with %d secondary window%s: %.0f MiB, %+.0f MiB for this one (goal <= "
+            "+40); its movie drawn %.0f ms after it opened (goal <= 1000)\n",
+            i, i > 1 ? "s" : "", Median(player[i]), Median(player[i]) - Median(player[i - 1]),
+            Median(firstFrame[i]));
     }
     fs::remove_all(dir);
     return 0;

@@ -34,8 +34,7 @@ using Marks = std::map<std::string, double>;  // timeline mark -> ms since exec
 
 // Runs a program with the timeline on and collects its marks until `last`
 // appears (or 60 s pass), then kills it.
-Marks Timeline(const std::vector<std::string>& argv, const std::string& last,
-               const fs::path& tmp) {
+Marks Timeline(const std::vector<std::string>& argv, const std::string& last, const fs::path& tmp) {
     int out[2];
     if (pipe(out) != 0)
         return {};
@@ -155,7 +154,8 @@ int main(int argc, char** argv) {
         const Marks e = Timeline({FLOOR_PATH, "empty"}, "page loaded", dir / "tmp");
         if (e.count("page loaded"))
             empty.push_back(e.at("page loaded"));
-        const Marks f = Timeline({FLOOR_PATH, "engine"}, "engine 1 movie engine ready", dir / "tmp");
+        const Marks f =
+            Timeline({FLOOR_PATH, "engine"}, "engine 1 movie engine ready", dir / "tmp");
         if (f.count("engine 1 movie engine ready"))
             engine.push_back(f.at("engine 1 movie engine ready"));
         for (const auto& [name, issue] : issues) {
@@ -172,9 +172,10 @@ int main(int argc, char** argv) {
     }
     const double floor = Median(engine);
     std::printf("startup: medians of %d rounds, milliseconds since exec\n", rounds);
-    std::printf("startup: floor: a bare view has loaded an empty page at %.0f ms; the movie "
-                "engine is ready in a bare view at %.0f ms\n",
-                Median(empty), floor);
+    std::printf(
+        "startup: floor: a bare view has loaded an empty page at %.0f ms; the movie "
+        "engine is ready in a bare view at %.0f ms\n",
+        Median(empty), floor);
     for (const auto& [name, issue] : issues) {
         const double s = Median(start[name]), x = Median(extract[name]);
         std::printf(

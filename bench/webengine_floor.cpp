@@ -54,9 +54,8 @@ int main(int argc, char** argv) {
     } else {
         auto* view = new QWebEngineView(&window);
         view->setGeometry(0, 0, 320, 240);
-        QObject::connect(view, &QWebEngineView::loadFinished, [](bool) {
-            platform::TimelineMark("page loaded");
-        });
+        QObject::connect(view, &QWebEngineView::loadFinished,
+                         [](bool) { platform::TimelineMark("page loaded"); });
         view->setHtml("<!DOCTYPE html><html><body></body></html>");
         view->show();
     }
