@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 
 #include "app/workspace.h"
@@ -38,17 +37,13 @@ CLoading::CLoading(QWidget* mainWindow)
     connect(&m_progress, &QTimer::timeout, this, &CLoading::OnProgress);
     connect(&m_watch, &QTimer::timeout, this, &CLoading::OnWatchWorker);
 
-    // The worker's reports become queued calls on this thread.
-    QPointer<CLoading> self(this);
-    const auto queued = [self](void (CLoading::*member)()) {
-        return [self, member] {
+    // The worker's reports become calls queued to this window on its thread
+    // (the worker is joined before the window goes, and a window's pending
+    // calls go with it).
+    const auto queued = [this](void (CLoading::*member)()) {
+        return [this, member] {
             QMetaObject::invokeMethod(
-                qApp,
-                [self, member] {
-                    if (self)
-                        (self->*member)();
-                },
-                Qt::QueuedConnection);
+                this, [this, member] { (this->*member)(); }, Qt::QueuedConnection);
         };
     };
     m_extraction.configWritten = queued(&CLoading::StartConfigWait);
