@@ -47,11 +47,7 @@ bool HasAppendedData(const std::string& path) {
     FileByteSource source(platform::Utf8ToUtf16(path));
     unsigned char h[64] = {};
     if (!source.IsOpen() || source.ReadAt(0, h, sizeof h) != sizeof h ||
-        std::memcmp(h,
-                    "\x7F"
-                    "ELF",
-                    4) != 0 ||
-        h[4] != 2 || h[5] != 1)
+        std::memcmp(h, "\177ELF", 4) != 0 || h[4] != 2 || h[5] != 1)
         return true;  // not a 64-bit little-endian ELF image: count it all as data
     const auto le = [&](int at, int bytes) {
         uint64_t v = 0;

@@ -10,10 +10,7 @@ std::u16string g_workspaceDir;
 std::u16string g_exePath;
 
 std::u16string WorkspacePath(std::u16string_view name) {
-    std::u16string path = g_workspaceDir;
-    path += u'\\';
-    path += name;
-    return path;
+    return platform::JoinPath(g_workspaceDir, name);
 }
 
 std::u16string FormatGuid(const platform::Guid& g) {
@@ -41,9 +38,7 @@ void DeleteFolderTree(std::u16string_view path) {
     std::vector<platform::DirEntry> entries;
     platform::ListDirectory(path, entries);
     for (const auto& e : entries) {
-        std::u16string full(path);
-        full += u'\\';
-        full += e.name;
+        const std::u16string full = platform::JoinPath(path, e.name);
         if (e.isDirectory) {
             DeleteFolderTree(full);
         } else {

@@ -26,13 +26,6 @@ namespace {
 
 constexpr size_t kCopyBufferSize = 1048576;
 
-std::u16string Join(std::u16string_view folder, std::u16string_view name) {
-    std::u16string path(folder);
-    path += u'\\';
-    path += name;
-    return path;
-}
-
 // Names that would leave the folder, or pass through a symbolic link, are never written.
 bool MayWrite(std::u16string_view folder, std::u16string_view name) {
     return !IsUnsafeEntryName(name) && !platform::PathHasSymlinkBelow(folder, name);
@@ -70,13 +63,13 @@ void FinishUnwritable(std::u16string_view folder, ExtractionProgress& progress) 
     FinishFailed(progress);
 }
 
-// Called after each file of the appended package has been written.
 void SetPercent(ExtractionProgress& progress, double percent) {
     progress.percent = percent;
     if (progress.percentChanged)
         progress.percentChanged(percent);
 }
 
+// Called after each file of the appended package has been written.
 void OnFileExtracted(ExtractionProgress& progress, std::u16string_view name) {
     if (name == u"config.xml" && progress.configWritten)
         progress.configWritten();
@@ -149,7 +142,7 @@ int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view fo
                              platform::MB_ICONWARNING);
         return 0;
     }
-    const std::u16string listPath = Join(folder, u"filelist.xml");
+    const std::u16string listPath = platform::JoinPath(folder, u"filelist.xml");
     if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
         return -1;
     XmlDocument list;
@@ -158,8 +151,8 @@ int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view fo
         for (const auto& e : contents.entries) {
             if (stop.stop_requested())
                 break;
-            if (MayWrite(folder, e.name) &&
-                !WritePackedFile(Join(folder, e.name), source, e.offset, e.size, stop))
+            if (MayWrite(folder, e.name) && !WritePackedFile(platform::JoinPath(folder, e.name),
+                                                             source, e.offset, e.size, stop))
                 return -1;
         }
     }
@@ -169,7 +162,7 @@ int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view fo
 void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionProgress& progress,
                     std::stop_token stop) {
     const FileListSpan span = LocateAppendedList(source);
-    const std::u16string listPath = Join(folder, u"filelist.xml");
+    const std::u16string listPath = platform::JoinPath(folder, u"filelist.xml");
     if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
         return FinishUnwritable(folder, progress);
     SetPercent(progress, 1.0);
@@ -192,14 +185,15 @@ void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionPr
             break;  // the Player is ending: its workspace is about to go
         if (!MayWrite(folder, e.name))
             continue;  // its bytes are still passed over
-        const std::u16string fullPath = Join(folder, e.name);
+        const std::u16string fullPath = platform::JoinPath(folder, e.name);
         if (!WritePackedFile(fullPath, source, e.offset, e.size, stop))
             return FinishUnwritable(folder, progress);
         if (stop.stop_requested())
             break;
         OnFileExtracted(progress, e.name);
         if (EndsWithQk(e.name)) {
-            const std::u16string nested = Join(folder, e.name.substr(0, e.name.size() - 3));
+            const std::u16string nested =
+                platform::JoinPath(folder, e.name.substr(0, e.name.size() - 3));
             platform::CreateDirectory(nested);
             if (ExtractNestedPackage(fullPath, nested, stop) != 0)
                 return FinishUnwritable(folder, progress);

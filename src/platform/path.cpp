@@ -12,6 +12,13 @@
 
 namespace platform {
 
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
+    std::u16string path(folder);
+    path += u'\\';
+    path += name;
+    return path;
+}
+
 std::string NativePath(std::u16string_view path) {
     std::u16string p(path);
     if (p.size() >= 2 && p[1] == u':' &&

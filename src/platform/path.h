@@ -12,6 +12,9 @@
 
 namespace platform {
 
+// `folder` and `name` joined with `\`, as the Windows calls take them.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
 // Native UTF-8 path for a Windows-style path: "C:\a\b" -> "/a/b".
 std::string NativePath(std::u16string_view path);
 
