@@ -1,6 +1,6 @@
 #include "bridge/external_interface.h"
 
-#include <charconv>
+#include <clocale>
 #include <cstdio>
 
 #include "platform/text.h"
@@ -63,9 +63,11 @@ std::u16string ProgressCall(double percent) {
     // As "%f" writes it in the C locale, whatever the reader's locale says the
     // decimal separator is.
     char buffer[400];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::fixed, 6);
-    const std::string text(buffer, end.ec == std::errc() ? end.ptr : buffer);
+    std::snprintf(buffer, sizeof buffer, "%f", percent);
+    std::string text(buffer);
+    const std::string_view point = std::localeconv()->decimal_point;
+    if (const size_t at = text.find(point); point != "." && at != std::string::npos)
+        text.replace(at, point.size(), ".");
     return u"<invoke name=\"wmanum\" >  <arguments><string>" + platform::Widen(text) +
            u"</string></arguments></invoke>";
 }

@@ -1,6 +1,9 @@
 #include "bridge/font_names.h"
 
 #include <cstdint>
+#include <cstdlib>
+
+#include "platform/file_io.h"
 
 namespace {
 
@@ -69,4 +72,26 @@ std::vector<std::u16string> UnicodeFullNames(std::string_view d) {
         names.push_back(FullName(d, 0));
     }
     return names;
+}
+
+std::optional<CjkFont> FindCjkFont() {
+    std::vector<std::string> candidates;
+    if (const char* env = std::getenv("PLAYER_CJK_FONT"); env && *env)
+        candidates.emplace_back(env);
+    candidates.insert(candidates.end(), {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
+                                         "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+                                         "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"});
+    for (const std::string& path : candidates) {
+        std::string bytes;
+        if (!platform::ReadFileBytes(path, bytes))
+            continue;
+        std::vector<std::u16string> faces;
+        for (auto& name : UnicodeFullNames(bytes)) {
+            if (!name.empty())
+                faces.push_back(std::move(name));
+        }
+        if (!faces.empty())
+            return CjkFont{path, std::move(faces)};
+    }
+    return std::nullopt;
 }

@@ -116,25 +116,10 @@ void PlayerSchemeHandler::UnregisterEngine(int id) {
 }
 
 void PlayerSchemeHandler::FindFont() {
-    QStringList candidates;
-    if (const QByteArray env = qgetenv("PLAYER_CJK_FONT"); !env.isEmpty())
-        candidates << QString::fromLocal8Bit(env);
-    candidates << "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
-               << "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
-               << "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
-    for (const QString& path : candidates) {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray bytes = f.readAll();
-        for (const auto& name :
-             UnicodeFullNames(std::string_view(bytes.constData(), bytes.size()))) {
+    if (const auto font = FindCjkFont()) {
+        m_fontFile = QString::fromStdString(font->path);
+        for (const auto& name : font->faces)
             m_fontFaces << QString::fromStdU16String(name);
-        }
-        if (!m_fontFaces.isEmpty()) {
-            m_fontFile = path;
-            return;
-        }
     }
 }
 

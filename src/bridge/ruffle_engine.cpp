@@ -107,37 +107,16 @@ RuffleEngine::~RuffleEngine() {
         m_view->deleteLater();
 }
 
+// What bridge.js needs beyond its own engine settings: the CJK font and the
+// longest a script may run.
 QString RuffleEngine::ConfigJson() const {
     const auto& scheme = PlayerSchemeHandler::Instance();
-    QJsonObject config{
-        {"allowScriptAccess", true},
-        {"allowNetworking", "all"},
-        {"autoplay", "on"},
-        {"splashScreen", false},
-        {"unmuteOverlay", "hidden"},
-        {"contextMenu", "off"},
-        {"letterbox", "off"},
-        {"scale", "showAll"},
-        {"backgroundColor", QJsonValue::Null},
-        {"warnOnUnsupportedContent", false},
-        {"showSwfDownload", false},
-        {"polyfills", false},
-        {"logLevel", "warn"},
-        {"maxExecutionDuration", kMaxScriptSeconds},
-    };
+    QJsonObject options{{"maxExecutionDuration", kMaxScriptSeconds}};
     const QStringList& faces = scheme.FontFaceNames();
-    if (!faces.isEmpty()) {
-        // The engine serves device text from these fonts only, by the names it
-        // registers them under; the CJK face must come first in every list.
-        const QString sans = faces.first();
-        const QString mono = faces.size() > 1 ? faces.at(1) : sans;
-        config["fontSources"] = QJsonArray{kFontUrl};
-        config["defaultFonts"] = QJsonObject{
-            {"sans", QJsonArray{sans}},           {"serif", QJsonArray{sans}},
-            {"typewriter", QJsonArray{mono}},     {"japaneseGothic", QJsonArray{sans}},
-            {"japaneseMincho", QJsonArray{sans}}, {"japaneseGothicMono", QJsonArray{mono}}};
-    }
-    return QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact));
+    if (!faces.isEmpty())
+        options["font"] =
+            QJsonObject{{"url", kFontUrl}, {"faces", QJsonArray::fromStringList(faces)}};
+    return QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
 }
 
 void RuffleEngine::RunScript(const QString& script) {

@@ -176,6 +176,7 @@ bool PathHasSymlinkBelow(std::u16string_view root, std::u16string_view relative)
 
 namespace {
 
+#ifdef STATX_TYPE
 bool StatEntry(int dirFd, const char* name, DirEntry& e) {
     struct statx sx {};
     if (statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_SIZE | STATX_BTIME | STATX_CTIME,
@@ -189,6 +190,19 @@ bool StatEntry(int dirFd, const char* name, DirEntry& e) {
     e.creationTime = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_ctime.tv_sec;
     return true;
 }
+#else
+// Without statx (the WebAssembly build's C library) there is no birth time.
+bool StatEntry(int dirFd, const char* name, DirEntry& e) {
+    struct stat st {};
+    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    e.isSymlink = S_ISLNK(st.st_mode);
+    e.isDirectory = S_ISDIR(st.st_mode);
+    e.size = st.st_size;
+    e.creationTime = st.st_ctim.tv_sec;
+    return true;
+}
+#endif
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/workspace.h"
+#include "cli.h"
 #include "output_file.h"
 #include "package/byte_source.h"
 #include "package/extraction.h"
@@ -23,16 +24,6 @@ namespace fs = std::filesystem;
 
 namespace magpack {
 namespace {
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "magpack: %s\n", message.c_str());
-    return 1;
-}
-
-int BadUsage(const std::string& message) {
-    std::fprintf(stderr, "magpack: %s (see magpack --help)\n", message.c_str());
-    return 2;
-}
 
 std::u16string U16(const fs::path& p) {
     return platform::Utf8ToUtf16(p.string());

@@ -11,5 +11,6 @@ int List(const std::vector<std::string>& args);
 int Extract(const std::vector<std::string>& args);
 int Convert(const std::vector<std::string>& args);
 int ImportRegistry(const std::vector<std::string>& args);
+int ExportWeb(const std::vector<std::string>& args);
 
 }  // namespace magpack

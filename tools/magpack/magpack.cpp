@@ -16,7 +16,8 @@ namespace {
 void Usage(std::FILE* out) {
     std::fputs(
         "usage:\n"
-        "  magpack build [--player PLAYER] --loading LOADING.swf [--qk SUBDIR]... ISSUE_DIR -o OUT\n"
+        "  magpack build [--player PLAYER] --loading LOADING.swf [--qk SUBDIR]... ISSUE_DIR -o "
+        "OUT\n"
         "      Appends an issue to a copy of PLAYER: the loading movie first, config.xml\n"
         "      second, then every other file of ISSUE_DIR (sub-folders included). Each\n"
         "      --qk SUBDIR is packed as one nested package SUBDIR.qk instead. ISSUE_DIR\n"
@@ -29,7 +30,12 @@ void Usage(std::FILE* out) {
         "      Re-appends the package of any issue (e.g. one made for another viewer) to\n"
         "      this Player, keeping every byte of the package but the first startpos.\n"
         "  magpack import-reg FILE.reg    Merges a .reg file into the registry the Player\n"
-        "      reads and writes (keys that movies write to must exist first).\n",
+        "      reads and writes (keys that movies write to must exist first).\n"
+        "  magpack web ISSUE -o SITE [--reg FILE.reg] [--assets DIR]\n"
+        "      Exports an issue as a folder of static files that any web server serves and\n"
+        "      any current browser reads: the issue's files, the movie engine, the font and\n"
+        "      a page playing the issue. With --reg the page imports FILE.reg into the\n"
+        "      reader's browser storage. SITE must be empty, missing or a former export.\n",
         out);
 }
 
@@ -58,6 +64,8 @@ int main(int argc, char** argv) {
         result = magpack::Extract(args);
     if (command == "import-reg")
         result = magpack::ImportRegistry(args);
+    if (command == "web")
+        result = magpack::ExportWeb(args);
     if (command == "convert")
         result = magpack::Convert(args);
     if (result == -1) {

@@ -1,6 +1,8 @@
-// The page side of the Flash control. The host (the Player) drives this page
-// with runJavaScript; the movie reaches the host through synchronous requests
-// to the player: scheme, answered by the host before the movie continues.
+// The page side of the Flash control. The host drives this page through
+// playerHost; the movie reaches the host through synchronous requests,
+// answered before the movie continues. In the Player the host is the program,
+// reached through the player: scheme; in an exported web site it is the page
+// around this frame (site.js), reached by a plain call.
 "use strict";
 
 (function () {
@@ -20,6 +22,43 @@
 
   const params = new URLSearchParams(location.search);
   const engineId = params.get("engine") || "0";
+  const siteHost = window.parent !== window && window.parent.playerSite ? window.parent.playerSite : null;
+
+  // How every movie is played, in the Player and on the web: as the Flash
+  // control played it (scaled to its window, no engine menus or overlays).
+  const ENGINE_CONFIG = {
+    allowScriptAccess: true,
+    allowNetworking: "all",
+    autoplay: "on",
+    splashScreen: false,
+    unmuteOverlay: "hidden",
+    contextMenu: "off",
+    letterbox: "off",
+    scale: "showAll",
+    backgroundColor: null,
+    warnOnUnsupportedContent: false,
+    showSwfDownload: false,
+    polyfills: false,
+    logLevel: "warn",
+  };
+
+  // The engine serves device text only from the fonts it is given, by the
+  // names it registers them under; the CJK face comes first in every list.
+  function engineConfig(options) {
+    const config = Object.assign({}, ENGINE_CONFIG);
+    if (options.maxExecutionDuration) config.maxExecutionDuration = options.maxExecutionDuration;
+    const font = options.font;
+    if (font && font.faces && font.faces.length) {
+      const sans = font.faces[0];
+      const mono = font.faces.length > 1 ? font.faces[1] : sans;
+      config.fontSources = [font.url];
+      config.defaultFonts = {
+        sans: [sans], serif: [sans], typewriter: [mono],
+        japaneseGothic: [sans], japaneseMincho: [sans], japaneseGothicMono: [mono],
+      };
+    }
+    return config;
+  }
 
   // ---- Values <-> the control's XML ---------------------------------------
 
@@ -113,6 +152,7 @@
   // ---- Synchronous requests to the host -----------------------------------
 
   function request(kind, data) {
+    if (siteHost) return siteHost.request(engineId, kind, data);
     const xhr = new XMLHttpRequest();
     xhr.open("GET", PROTOCOL.callUrl + "?engine=" + engineId + "&kind=" + kind + "&data=" + encodeURIComponent(data), false);
     try {
@@ -267,7 +307,8 @@
   }
 
   window.playerHost = {
-    load(url, base, config) {
+    // options: the font ({url, faces}) and the longest a script may run.
+    load(url, base, options) {
       this.unload();
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
@@ -291,7 +332,7 @@
       };
       const loading = player;
       // The trace observer attaches to the instance that load() creates.
-      player.ruffle().load(Object.assign({ url, base }, config))
+      player.ruffle().load(Object.assign({ url, base }, engineConfig(options || {})))
         .then(() => {
           timeline("movie engine ready");
           loading.traceObserver = (message) => log("trace", message);

@@ -1,0 +1,310 @@
+// magpack web: an issue as a folder of static files that any web server
+// serves and any current browser reads. The page itself (web/site, the command
+// sets compiled to WebAssembly, the movie engine) comes from the assets
+// folder; this writes the issue's files, the font, and site.json, which tells
+// the page what the Player would read from config.xml and the package.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bridge/font_names.h"
+#include "cli.h"
+#include "commands.h"
+#include "output_file.h"
+#include "package/extraction.h"
+#include "package/package_format.h"
+#include "package/window_config.h"
+#include "platform/file_io.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "services/registry_store.h"
+
+#ifndef MAGPACK_WEB_ASSETS
+#define MAGPACK_WEB_ASSETS ""
+#endif
+
+namespace fs = std::filesystem;
+
+namespace magpack {
+namespace {
+
+// What site.json marks: a folder holding it is a former export and may be
+// written over; any other folder must be empty.
+constexpr char kSiteFile[] = "site.json";
+constexpr char kIssueFolder[] = "issue";
+
+struct WebOptions {
+    std::string issue, site, reg, assets;
+};
+
+bool ParseWebOptions(const std::vector<std::string>& args, WebOptions& o, std::string& error) {
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string* into = a == "-o" || a == "--output" ? &o.site
+                            : a == "--reg"               ? &o.reg
+                            : a == "--assets"            ? &o.assets
+                                                         : nullptr;
+        if (into) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            *into = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 1 || o.site.empty()) {
+        error = "web takes ISSUE -o SITE";
+        return false;
+    }
+    o.issue = positional[0];
+    return true;
+}
+
+std::string Json(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Json(std::u16string_view text) {
+    return Json(platform::Utf16ToUtf8(text));
+}
+
+// The page's files: given, installed beside magpack (share/magazine-player/web),
+// or those of the build tree magpack was built in.
+fs::path AssetsFolder(const std::string& given) {
+    if (!given.empty())
+        return given;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path installed = exe.parent_path().parent_path() / "share/magazine-player/web";
+    if (!ec && fs::is_regular_file(installed / "index.html"))
+        return installed;
+    return MAGPACK_WEB_ASSETS;
+}
+
+// Makes `site` ready for a new export without losing anything that is not
+// one: an empty or missing folder, or a former export whose issue, font and
+// data are replaced.
+bool PrepareSite(const fs::path& site, std::string& error) {
+    std::error_code ec;
+    if (fs::exists(site, ec) && !fs::is_directory(site, ec)) {
+        error = site.string() + " is not a folder";
+        return false;
+    }
+    if (fs::is_directory(site, ec) && !fs::is_empty(site, ec)) {
+        if (!fs::is_regular_file(site / kSiteFile)) {
+            error =
+                site.string() + " is not empty and holds no earlier export: choose another folder";
+            return false;
+        }
+        for (const char* stale : {kIssueFolder, "font", "registry.reg", kSiteFile})
+            fs::remove_all(site / stale, ec);
+    }
+    fs::create_directories(site / kIssueFolder, ec);
+    if (!fs::is_directory(site / kIssueFolder)) {
+        error = "cannot create " + (site / kIssueFolder).string();
+        return false;
+    }
+    return true;
+}
+
+// Every file below `folder` by its name relative to it ('/' separators), with its size.
+std::map<std::string, uintmax_t> FilesBelow(const fs::path& folder) {
+    std::map<std::string, uintmax_t> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).generic_string()] = entry.file_size();
+    }
+    return files;
+}
+
+// The name of a file among `files`, letter case ignored as on Windows, where
+// the issue was made; empty when there is none.
+std::string FindIgnoringCase(const std::map<std::string, uintmax_t>& files, std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const auto lower = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return s;
+    };
+    for (const auto& [file, size] : files) {
+        if (lower(file) == lower(name))
+            return file;
+    }
+    return {};
+}
+
+// A short, stable name for the registry file's contents: the page imports a
+// file it has not imported before.
+std::string ContentId(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// Read by the Player's own registry parser, in a store of its own that is
+// thrown away.
+bool ValidRegistryFile(const std::string& bytes) {
+    std::string scratch = (fs::temp_directory_path() / "magpack-reg-XXXXXX").string();
+    if (!mkdtemp(scratch.data()))
+        return false;
+    const bool ok = RegistryStore(scratch + "/registry.reg").Import(bytes);
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+    return ok;
+}
+
+}  // namespace
+
+int ExportWeb(const std::vector<std::string>& args) {
+    WebOptions o;
+    std::string error;
+    if (!ParseWebOptions(args, o, error))
+        return BadUsage(error);
+    const fs::path assets = AssetsFolder(o.assets);
+    if (!fs::is_regular_file(assets / "index.html") ||
+        !fs::is_regular_file(assets / "player-core.wasm")) {
+        return Fail("no web page files in '" + assets.string() + "' (use --assets)");
+    }
+    const PackageReading reading =
+        ReadPackageFile(platform::Utf8ToUtf16(o.issue), PackageLayout::Appended);
+    if (!reading)
+        return Fail(o.issue + ": " + reading.message);
+    std::string registry;
+    if (!o.reg.empty() && !platform::ReadFileBytes(o.reg, registry))
+        return Fail("cannot read " + o.reg);
+
+    if (!o.reg.empty() && !ValidRegistryFile(registry))
+        return Fail(o.reg + " is not a registry file (Windows Registry Editor Version 5.00)");
+    const fs::path site = fs::absolute(o.site);
+    if (!PrepareSite(site, error))
+        return Fail(error);
+
+    // The Player's own extraction: nested packages unpacked, unsafe names refused.
+    const fs::path issueFolder = site / kIssueFolder;
+    const std::u16string folder = platform::Utf8ToUtf16(issueFolder.string());
+    ExtractionProgress progress;
+    ExtractPackageFile(platform::Utf8ToUtf16(fs::absolute(o.issue).string()), folder, progress);
+    if (progress.failed)
+        return Fail("cannot write the issue's files into " + issueFolder.string());
+    const auto files = FilesBelow(issueFolder);
+    const std::string mainMovie = FindIgnoringCase(files, "vellmain.swf");
+    if (mainMovie.empty())
+        return Fail(o.issue + " has no main movie vellmain.swf");
+
+    const std::u16string configPath = platform::JoinPath(folder, u"config.xml");
+    const auto mainConfig = ReadMainWindowConfig(configPath);
+    const auto loadingConfig = ReadLoadingConfig(configPath);
+    std::string loadingMovie;
+    if (loadingConfig && loadingConfig->showLoading) {
+        const std::string first = platform::NativePath(progress.loadingMoviePath.Get());
+        const std::string relative = fs::relative(first, issueFolder).generic_string();
+        if (files.count(relative) && relative != mainMovie)
+            loadingMovie = relative;
+    }
+    std::string titleBitmap = "title.bmp";  // the Player's own
+    if (mainConfig && !mainConfig->titleBitmap.empty()) {
+        const std::string own =
+            FindIgnoringCase(files, platform::Utf16ToUtf8(mainConfig->titleBitmap));
+        if (!own.empty())
+            titleBitmap = std::string(kIssueFolder) + "/" + own;
+    }
+
+    std::error_code ec;
+    fs::copy(assets, site, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        return Fail("cannot copy the page's files into " + site.string() + ": " + ec.message());
+    std::string font = "null";
+    if (const auto cjk = FindCjkFont()) {
+        const fs::path name = fs::path("font") / fs::path(cjk->path).filename();
+        fs::create_directories(site / "font", ec);
+        fs::copy_file(cjk->path, site / name, fs::copy_options::overwrite_existing, ec);
+        if (!ec) {
+            font = "{\"url\":" + Json(name.generic_string()) + ",\"faces\":[";
+            for (size_t i = 0; i < cjk->faces.size(); ++i)
+                font += (i ? "," : "") + Json(cjk->faces[i]);
+            font += "]}";
+        }
+    }
+    std::string registryJson = "null";
+    if (!o.reg.empty()) {
+        OutputFile out((site / "registry.reg").string());
+        if (!out.Get() ||
+            std::fwrite(registry.data(), 1, registry.size(), out.Get()) != registry.size() ||
+            !out.Commit()) {
+            return Fail("cannot write " + (site / "registry.reg").string());
+        }
+        registryJson = "{\"url\":\"registry.reg\",\"id\":" + Json(ContentId(registry)) + "}";
+    }
+
+    const bool showTitle = mainConfig && mainConfig->showTitle;
+    std::string json = "{\n";
+    json += "  \"title\": " + Json(mainConfig ? mainConfig->title : std::u16string()) + ",\n";
+    json += "  \"width\": " +
+            std::to_string(mainConfig && mainConfig->width ? *mainConfig->width : 600) + ",\n";
+    json += "  \"height\": " +
+            std::to_string(mainConfig && mainConfig->height ? *mainConfig->height : 500) + ",\n";
+    json += std::string("  \"fullScreen\": ") +
+            (mainConfig && mainConfig->fullScreen ? "true" : "false") + ",\n";
+    json += "  \"titleHeight\": " + std::to_string(showTitle ? 16 : 0) + ",\n";
+    json += "  \"titleBitmap\": " + Json(titleBitmap) + ",\n";
+    json += "  \"mainMovie\": " + Json(mainMovie) + ",\n";
+    json +=
+        "  \"loading\": " +
+        (loadingMovie.empty() ? std::string("null")
+                              : "{\"movie\":" + Json(loadingMovie) +
+                                    ",\"width\":" + std::to_string(loadingConfig->loadX) +
+                                    ",\"height\":" + std::to_string(loadingConfig->loadY) + "}") +
+        ",\n";
+    json += "  \"registry\": " + registryJson + ",\n";
+    json += "  \"font\": " + font + ",\n";
+    json += "  \"files\": {";
+    bool first = true;
+    for (const auto& [name, size] : files) {
+        json += (first ? "\n    " : ",\n    ") + Json(name) + ": " + std::to_string(size);
+        first = false;
+    }
+    json += "\n  }\n}\n";
+    OutputFile out((site / kSiteFile).string());
+    if (!out.Get() || std::fwrite(json.data(), 1, json.size(), out.Get()) != json.size() ||
+        !out.Commit()) {
+        return Fail("cannot write " + (site / kSiteFile).string());
+    }
+    std::printf(
+        "wrote %s: %zu files of the issue. Any static web server serves it, e.g.\n"
+        "  python3 -m http.server --directory %s\n",
+        site.string().c_str(), files.size(), site.string().c_str());
+    return 0;
+}
+
+}  // namespace magpack
