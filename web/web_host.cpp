@@ -6,21 +6,20 @@
 
 // Texts cross as pointers and lengths into the module's memory: they may hold
 // any character, a zero included.
+// clang-format off
 EM_JS(int, page_call,
       (const char* name, const char16_t* a, int aLength, const char16_t* b, int bLength,
-       const char16_t* c, int cLength, int x, int y, int z),
-      {
-          const text = (p, n) = > {
-              let s = "";
-              for (let i = 0; i < n; ++i)
-                  s += String.fromCharCode(HEAPU16[(p >> 1) + i]);
-              return s;
-          };
-          return Module.playerHost.call(UTF8ToString(name),
-                                        [ text(a, aLength), text(b, bLength), text(c, cLength) ],
-                                        [ x, y, z ]) |
-                 0;
-      });
+       const char16_t* c, int cLength, int x, int y, int z), {
+    function text(p, n) {
+        let s = "";
+        for (let i = 0; i < n; ++i) s += String.fromCharCode(HEAPU16[(p >> 1) + i]);
+        return s;
+    }
+    return Module.playerHost.call(UTF8ToString(name),
+                                  [text(a, aLength), text(b, bLength), text(c, cLength)],
+                                  [x, y, z]) | 0;
+});
+// clang-format on
 
 int CallPage(const char* name, std::u16string_view a, std::u16string_view b, std::u16string_view c,
              int x, int y, int z) {
