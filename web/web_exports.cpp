@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <string>
 
@@ -52,6 +53,8 @@ EMSCRIPTEN_KEEPALIVE void web_start(const char16_t* title, int titleLength, int 
     for (const char* folder : {"/tmp", "/home/web_user", "/home"})
         rmdir(folder);
     mkdir(kConfigHome, 0700);
+    // The locale charset ("ANSI" of the commands) is UTF-8, as on a Linux desktop.
+    setlocale(LC_ALL, "C.UTF-8");
     setenv("XDG_CONFIG_HOME", kConfigHome, 1);
     // The issue's files are the site's: a path inside this folder names one of them.
     g_workspaceDir = u"/issue";

@@ -40,7 +40,11 @@ class Main extends Sprite {
         Lib.fscommand("start", "");
     }
 
-    function say(text:String) status.text = text;
+    // Shown in the status line, and traced for whoever watches the movie's output.
+    function say(text:String) {
+        status.text = text;
+        flash.Lib.trace(text);
+    }
 
     function call(name:String, ?args:Array<Dynamic>):Dynamic {
         if (!ExternalInterface.available) return null;

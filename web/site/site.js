@@ -156,7 +156,11 @@
       if (!url) return this.run((h) => h.unload());
       const base = url.slice(0, url.lastIndexOf("/") + 1);
       const font = site.font ? { url: new URL(site.font.url, location.href).href, faces: site.font.faces } : null;
-      return this.run((h) => h.load(new URL(url, location.href).href, new URL(base, location.href).href, { font }));
+      // The engine's own WebGL renderer: its newer one, on a browser without
+      // hardware acceleration, covers the movie with a notice at the first
+      // hover, and the reader's first click goes to the notice.
+      const options = { font, preferredRenderer: "webgl" };
+      return this.run((h) => h.load(new URL(url, location.href).href, new URL(base, location.href).href, options));
     }
     // Synchronous: the frame is loaded whenever a movie can ask for this.
     call(xml) {
@@ -212,6 +216,15 @@
     player.classList.toggle("minimised", command === 1);
     $("restore-button").hidden = command !== 1;
     if (command === 2) player.classList.remove("starting");
+    updateTrayButton();
+  }
+
+  // The tray icon's place: one button that shows or hides the main window, as
+  // the icon's menu does.
+  function updateTrayButton() {
+    const text = player.classList.contains("hidden") ? "显示主窗口" : "隐藏主窗口";
+    $("tray-button").textContent = text;
+    $("tray-button").title = text;
   }
 
   function openPanel(path, id, width, height, reuse) {
@@ -279,7 +292,7 @@
   $("message-box").addEventListener("close", nextMessage);
 
   function saveText(text) {
-    $("save-text-body").value = text;
+    $("save-text-body").value = text || "Welcome!";
     $("save-text").showModal();
   }
   $("save-text").addEventListener("close", () => {
@@ -333,7 +346,10 @@
     },
     setCaption: ([text]) => setCaption(text),
     setAlpha: (t, [alpha]) => { player.style.opacity = String(alpha / 255); },
-    trayIcon: (t, [shown]) => { $("tray-button").hidden = shown !== 1; },
+    trayIcon: (t, [shown]) => {
+      $("tray-button").hidden = shown !== 1;
+      updateTrayButton();
+    },
     applyWindowConfig: () => {
       mark("start");
       state.width = site.width;
@@ -413,6 +429,7 @@
       return answer || { op: "return" };
     },
     timeline,
+    progress: 0,  // of the main movie's download, while the loading movie shows it
   };
 
   // ---- Start-up --------------------------------------------------------------------
@@ -465,6 +482,7 @@
     if (loadingFrame) {
       const drawn = new Promise((resolve) => { loadingSettled = resolve; });
       await fetchWithProgress(mainUrl, site.files[site.mainMovie], (percent) => {
+        window.playerSite.progress = percent;
         if (loadingFrame) loadingFrame.call(progressCall(percent));
       });
       await Promise.race([drawn, new Promise((resolve) => setTimeout(resolve, LOADING_HEAD_START_MS))]);
@@ -473,7 +491,7 @@
     mainFrame.load(mainUrl);
   }
 
-  $("tray-button").addEventListener("click", () => showWindow(2));
+  $("tray-button").addEventListener("click", () => showWindow(player.classList.contains("hidden") ? 2 : 0));
   $("restore-button").addEventListener("click", () => showWindow(2));
   $("reopen").addEventListener("click", () => location.reload());
   window.addEventListener("resize", () => { if (mainFrame && !player.classList.contains("starting")) layOut(); });

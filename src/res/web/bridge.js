@@ -47,6 +47,7 @@
   function engineConfig(options) {
     const config = Object.assign({}, ENGINE_CONFIG);
     if (options.maxExecutionDuration) config.maxExecutionDuration = options.maxExecutionDuration;
+    if (options.preferredRenderer) config.preferredRenderer = options.preferredRenderer;
     const font = options.font;
     if (font && font.faces && font.faces.length) {
       const sans = font.faces[0];
@@ -307,7 +308,8 @@
   }
 
   window.playerHost = {
-    // options: the font ({url, faces}) and the longest a script may run.
+    // options: the font ({url, faces}), the longest a script may run, the
+    // renderer to try first.
     load(url, base, options) {
       this.unload();
       const ruffle = window.RufflePlayer.newest();
