@@ -21,6 +21,10 @@ class PlayerRun : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(dir / "tmp");
+        // The Player's config home (libraries such as the sound client keep their
+        // state there): made up front, so that a test counting what appears beside
+        // the issue sees only what the Player itself writes.
+        fs::create_directories(dir / "cfg");
         fs::create_directories(dir / "issue");
         test::WriteFile(dir / "log.txt", "");
     }
