@@ -3,7 +3,8 @@
 //   export:  magpack web on the demo issue   vs  magpack extract (the Player's extraction alone)
 //   page:    the exported page, from navigation to the main movie's "start" and
 //            first frame, in headless Chromium from a static server on 127.0.0.1
-//            vs  a bare page of the movie engine playing the same main movie
+//            vs  a bare page of the movie engine playing the same main movie with
+//            the same font
 // Usage: node bench/web_bench.mjs [BUILD_DIR] [ROUNDS]   (after scripts/test or a build)
 import { execFileSync } from "node:child_process";
 import { join, resolve } from "node:path";
@@ -49,7 +50,7 @@ const noteFirstFrame = () => {
 
 const server = await serve(join(work, "site"));
 const browser = await launch();
-const site = { start: [], drawn: [] };
+const site = { loading: [], start: [], drawn: [] };
 const bare = [];
 for (let i = 0; i < rounds; ++i) {
   // A fresh context each time: nothing in the browser's cache.
@@ -59,6 +60,7 @@ for (let i = 0; i < rounds; ++i) {
   await page.waitForFunction(() => window.playerSite && window.playerSite.timeline["main drawn"] !== undefined,
     null, { timeout: 30000 });
   const timeline = await page.evaluate(() => window.playerSite.timeline);
+  site.loading.push(timeline["loading drawn"]);
   site.start.push(timeline.start);
   site.drawn.push(timeline["main drawn"]);
   await context.close();
@@ -67,8 +69,11 @@ for (let i = 0; i < rounds; ++i) {
   await context.addInitScript(noteFirstFrame);
   page = await context.newPage();
   await page.goto(server.origin + "/frame.html?engine=bench");
-  await page.evaluate((origin) => window.playerHost.load(origin + "/issue/vellmain.swf", origin + "/issue/",
-    { preferredRenderer: "webgl" }), server.origin);
+  await page.evaluate(async (origin) => {
+    const font = (await (await fetch("site.json")).json()).font;
+    font.url = new URL(font.url, location.href).href;
+    window.playerHost.load(origin + "/issue/vellmain.swf", origin + "/issue/", { font, preferredRenderer: "webgl" });
+  }, server.origin);
   await page.waitForFunction(() => window.firstFrameAt !== undefined, null, { timeout: 30000 });
   bare.push(await page.evaluate(() => window.firstFrameAt));
   await context.close();
@@ -81,6 +86,7 @@ const f = (ms) => ms.toFixed(0).padStart(6) + " ms";
 console.log(`medians of ${rounds} rounds, alternating with the reference`);
 console.log(`export   magpack web      ${f(median(exportMs))}   magpack extract ${f(median(extractMs))}` +
   `   ratio ${(median(exportMs) / median(extractMs)).toFixed(2)}`);
+console.log(`page     loading movie    ${f(median(site.loading))}   (its first frame)`);
 console.log(`page     "start"          ${f(median(site.start))}`);
 console.log(`page     first frame      ${f(median(site.drawn))}   bare engine page ${f(median(bare))}` +
   `   ratio ${(median(site.drawn) / median(bare)).toFixed(2)}`);

@@ -256,6 +256,39 @@ test("an issue made for the Windows viewer plays the same way; hostile input sta
   await context.close();
 });
 
+test("names that are not plain stay names: the title, files with quotes, #, % and spaces", async () => {
+  const issue = join(work, "odd-issue");
+  mkdirSync(join(issue, "子 folder"), { recursive: true });
+  copyFileSync(env("PROBE_SWF"), join(issue, "vellmain.swf"));
+  const odd = 'odd "name" #1 %41.txt';
+  writeFileSync(join(issue, "子 folder", odd), "odd bytes");
+  writeFileSync(join(issue, "script.txt"), "fs\tstart\n");
+  writeFileSync(join(issue, "config.xml"), "<MSG><Wnd Title='&quot;Q&quot; \\ &lt;b&gt;' Width='300' Height='200'/></MSG>");
+  const out = join(work, "odd.exe");
+  magpack("build", "--player", env("MAGPACK"), "--loading", env("PROBE_SWF"), issue, "-o", out);
+  const { site, origin } = await exportAndServe(out);
+  const json = JSON.parse(readFileSync(join(site, "site.json"), "utf8"));
+  assert.equal(json.title, '"Q" \\ <b>');
+  assert.equal(json.files["子 folder/" + odd], 9);
+  assert.equal(json.loading, null);  // no bShowLoading: no loading window
+  const { page, context, seen } = await openSite(browser, origin);
+  await waitForTimeline(page, "start");
+  assert.equal(await page.title(), '"Q" \\ <b>');
+  assert.equal(await page.evaluate(() => document.querySelectorAll("#caption *").length), 0);
+  // A file is found under its own name, whichever way the movie writes it.
+  const text = await page.evaluate(async (name) => (await fetch("issue/" + name.split("/").map(encodeURIComponent).join("/"))).text(),
+    "子 folder/" + odd);
+  assert.equal(text, "odd bytes");
+  const before = seen.requests.filter((u) => u === origin + "/issue/vellmain.swf").length;
+  await page.evaluate(() => window.playerSite.request("main", "flashcall",
+    '<invoke name="brivol_openflashwindow" returntype="xml"><arguments><string>/issue\\子 FOLDER\\..\\VellMain.SWF</string>' +
+    "<number>1</number><number>100</number><number>100</number><number>0</number></arguments></invoke>"));
+  await waitFor(async () => seen.requests.filter((u) => u === origin + "/issue/vellmain.swf").length > before,
+    "the panel's movie");
+  assertStayedOnTheSite(seen, origin);
+  await context.close();
+});
+
 test("magpack web refuses what it cannot export and keeps what is in the way", async () => {
   const notEmpty = join(work, "not-empty");
   mkdirSync(notEmpty);
