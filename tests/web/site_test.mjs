@@ -256,14 +256,15 @@ test("an issue made for the Windows viewer plays the same way; hostile input sta
   await context.close();
 });
 
-test("names that are not plain stay names: the title, files with quotes, #, % and spaces", async () => {
+test("names that are not plain stay names; Bfull fills the page", async () => {
   const issue = join(work, "odd-issue");
   mkdirSync(join(issue, "子 folder"), { recursive: true });
   copyFileSync(env("PROBE_SWF"), join(issue, "vellmain.swf"));
   const odd = 'odd "name" #1 %41.txt';
   writeFileSync(join(issue, "子 folder", odd), "odd bytes");
-  writeFileSync(join(issue, "script.txt"), "fs\tstart\n");
-  writeFileSync(join(issue, "config.xml"), "<MSG><Wnd Title='&quot;Q&quot; \\ &lt;b&gt;' Width='300' Height='200'/></MSG>");
+  writeFileSync(join(issue, "script.txt"), "fs\tstart\nfill\t3c8d2f\n");
+  writeFileSync(join(issue, "config.xml"),
+    "<MSG><Wnd Title='&quot;Q&quot; \\ &lt;b&gt;' Width='300' Height='200' Bfull='TRUE' bShowTitle='TRUE'/></MSG>");
   const out = join(work, "odd.exe");
   magpack("build", "--player", env("MAGPACK"), "--loading", env("PROBE_SWF"), issue, "-o", out);
   const { site, origin } = await exportAndServe(out);
@@ -275,6 +276,9 @@ test("names that are not plain stay names: the title, files with quotes, #, % an
   await waitForTimeline(page, "start");
   assert.equal(await page.title(), '"Q" \\ <b>');
   assert.equal(await page.evaluate(() => document.querySelectorAll("#caption *").length), 0);
+  // Full page: the movie covers every corner, title strip or not.
+  await waitForColour(page, 1, 1, 0x3c8d2f);
+  await waitForColour(page, 1022, 766, 0x3c8d2f);
   // A file is found under its own name, whichever way the movie writes it.
   const text = await page.evaluate(async (name) => (await fetch("issue/" + name.split("/").map(encodeURIComponent).join("/"))).text(),
     "子 folder/" + odd);
