@@ -293,6 +293,24 @@ test("names that are not plain stay names; Bfull fills the page", async () => {
   await context.close();
 });
 
+test("on a screen smaller than the window, the window is scaled down whole and still answers clicks", async () => {
+  const { origin } = await exportAndServe(env("DEMO_ISSUE"));
+  // 800 x 600 in 700 x 450: scaled by 0.75 to 600 x 450, centred.
+  const { page, context, seen } = await openSite(browser, origin, { width: 700, height: 450 });
+  await waitForTimeline(page, "start");
+  const k = 0.75, left = 50, top = 0;
+  const scaled = (x, y) => [Math.round(left + x * k), Math.round(top + (16 + y) * k)];
+  await waitForColour(page, ...scaled(70, 400), SIDEBAR_BLUE);
+  await waitForColour(page, ...scaled(466, 116), COVER_BLUE);
+  const shot = await screenshot(page);
+  assert.ok(near(shot.at(left - 10, 200), 0x3a3f47), "the page beside the window: " + hex(shot.at(left - 10, 200)));
+  assert.ok(near(shot.at(left + 600 + 10, 200), 0x3a3f47), "the page beside the window");
+  await page.mouse.click(...scaled(75, 181));     // Tools
+  await page.mouse.click(...scaled(166 + 208 + 98, 16 + 13));  // read the registry
+  await waitForTrace(seen, /^hdgetreg → \(empty\)$/);  // no .reg with this export
+  await context.close();
+});
+
 test("magpack web refuses what it cannot export and keeps what is in the way", async () => {
   const notEmpty = join(work, "not-empty");
   mkdirSync(notEmpty);

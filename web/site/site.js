@@ -186,15 +186,26 @@
     $("restore-button").textContent = document.title || "▣";
   }
 
+  // A window of `width` x `height` centred in the page; on a screen smaller
+  // than the window (a tablet, a phone) it is scaled down whole to fit.
+  function centre(element, width, height) {
+    const scale = Math.min(1, window.innerWidth / width, window.innerHeight / height);
+    Object.assign(element.style, {
+      left: Math.max(0, Math.floor((window.innerWidth - width * scale) / 2)) + "px",
+      top: Math.max(0, Math.floor((window.innerHeight - height * scale) / 2)) + "px",
+      width: width + "px",
+      height: height + "px",
+      transform: scale < 1 ? "scale(" + scale + ")" : "",
+    });
+  }
+
   function layOut() {
     const t = state.fullScreen ? 0 : state.titleHeight;
     if (state.fullScreen) {
-      Object.assign(player.style, { left: "0px", top: "0px", width: "100%", height: "100%" });
+      Object.assign(player.style, { left: "0px", top: "0px", width: "100%", height: "100%", transform: "" });
       mainFrame.place(0, 0, window.innerWidth, window.innerHeight);
     } else {
-      const left = Math.max(0, Math.floor((window.innerWidth - state.width) / 2));
-      const top = Math.max(0, Math.floor((window.innerHeight - state.height) / 2));
-      Object.assign(player.style, { left: left + "px", top: top + "px", width: state.width + "px", height: state.height + "px" });
+      centre(player, state.width, state.height);
       mainFrame.place(0, t, state.width, Math.max(0, state.height - t));
     }
     strip.style.height = t + "px";
@@ -342,7 +353,7 @@
       state.height = height;
       state.fullScreen = false;
       layOut();
-      Object.assign(player.style, { left: "0px", top: "0px" });
+      Object.assign(player.style, { left: "0px", top: "0px" });  // where the Player puts it
     },
     setCaption: ([text]) => setCaption(text),
     setAlpha: (t, [alpha]) => { player.style.opacity = String(alpha / 255); },
@@ -463,11 +474,7 @@
     mainFrame = new MovieFrame("main", player);
     if (site.loading) {
       const loading = $("loading");
-      Object.assign(loading.style, {
-        width: site.loading.width + "px", height: site.loading.height + "px",
-        left: Math.max(0, Math.floor((window.innerWidth - site.loading.width) / 2)) + "px",
-        top: Math.max(0, Math.floor((window.innerHeight - site.loading.height) / 2)) + "px",
-      });
+      centre(loading, site.loading.width, site.loading.height);
       loadingFrame = new MovieFrame("loading", loading);
       loadingFrame.place(0, 0, site.loading.width, site.loading.height);
       loading.hidden = false;
