@@ -243,6 +243,12 @@ test("an issue made for the Windows viewer plays the same way; hostile input sta
   const shot = await screenshot(page);
   assert.ok(near(shot.at(192 + 2, 144 + 2), 0x3c8d2f), "no title strip: " + hex(shot.at(194, 146)));
   assert.ok(near(shot.at(100, 100), 0x3a3f47), "outside the window: " + hex(shot.at(100, 100)));
+  // A size from the movie: the window takes it, at the page's corner, as the Player puts it.
+  await page.evaluate(() => window.playerSite.request("main", "flashcall",
+    '<invoke name="brivol_windowsize" returntype="xml"><arguments><number>320</number><number>240</number></arguments></invoke>'));
+  assert.deepEqual(await page.$eval("#player", (p) => { const r = p.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; }),
+    [0, 0, 320, 240]);
+  await waitForColour(page, 10, 230, 0x3c8d2f);
 
   assertStayedOnTheSite(seen, origin);
 
