@@ -270,7 +270,8 @@ test("names that are not plain stay names; Bfull fills the page", async () => {
   writeFileSync(join(issue, "子 folder", odd), "odd bytes");
   writeFileSync(join(issue, "script.txt"), "fs\tstart\nfill\t3c8d2f\n");
   writeFileSync(join(issue, "config.xml"),
-    "<MSG><Wnd Title='&quot;Q&quot; \\ &lt;b&gt;' Width='300' Height='200' Bfull='TRUE' bShowTitle='TRUE'/></MSG>");
+    "<MSG><Wnd Title='&quot;Q&quot; \\ &lt;b&gt;' Width='300' Height='200' Bfull='TRUE' bShowTitle='TRUE' TBKbmp='strip.bmp'/></MSG>");
+  writeFileSync(join(issue, "Strip.BMP"), "BM");
   const out = join(work, "odd.exe");
   magpack("build", "--player", env("MAGPACK"), "--loading", env("PROBE_SWF"), issue, "-o", out);
   const { site, origin } = await exportAndServe(out);
@@ -278,6 +279,7 @@ test("names that are not plain stay names; Bfull fills the page", async () => {
   assert.equal(json.title, '"Q" \\ <b>');
   assert.equal(json.files["子 folder/" + odd], 9);
   assert.equal(json.loading, null);  // no bShowLoading: no loading window
+  assert.equal(json.titleBitmap, "issue/Strip.BMP");  // named in another letter case
   const { page, context, seen } = await openSite(browser, origin);
   await waitForTimeline(page, "start");
   assert.equal(await page.title(), '"Q" \\ <b>');

@@ -20,6 +20,7 @@
 #include "package/extraction.h"
 #include "package/package_format.h"
 #include "package/window_config.h"
+#include "platform/ascii_case.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -147,13 +148,9 @@ std::map<std::string, uintmax_t> FilesBelow(const fs::path& folder) {
 // the issue was made; empty when there is none.
 std::string FindIgnoringCase(const std::map<std::string, uintmax_t>& files, std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
-    const auto lower = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return s;
-    };
+    const std::u16string wanted = platform::Utf8ToUtf16(name);
     for (const auto& [file, size] : files) {
-        if (lower(file) == lower(name))
+        if (platform::EqualsIgnoringAsciiCase(platform::Utf8ToUtf16(file), wanted))
             return file;
     }
     return {};
