@@ -178,7 +178,7 @@
   let mainFrame = null;
   let loadingFrame = null;
   let panels = [];
-  let state = { width: 600, height: 500, titleHeight: 0, fullScreen: false };
+  const state = { width: 600, height: 500, titleHeight: 0, fullScreen: false };
 
   function setCaption(text) {
     caption.textContent = text;
@@ -399,7 +399,6 @@
     return call ? call(texts, numbers) | 0 : 0;
   }
 
-  let mainDrawn = null;
   let loadingSettled = null;
   const engines = {
     main: {
@@ -420,10 +419,7 @@
         }
         return { op: "return", queued: queued.splice(0) };
       },
-      drawn() {
-        mark("main drawn");
-        if (mainDrawn) mainDrawn();
-      },
+      drawn() { mark("main drawn"); },
     },
     loading: {
       drawn() { mark("loading drawn"); if (loadingSettled) loadingSettled(); },
