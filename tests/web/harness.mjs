@@ -35,14 +35,15 @@ async function freePort() {
 }
 
 // Python's own static file server: no code of ours runs on the server side.
-export async function serve(folder) {
+// Ready once `probe` (a path on the server) answers.
+export async function serve(folder, probe = "/site.json") {
   const port = await freePort();
   const server = spawn("python3", ["-m", "http.server", "--bind", "127.0.0.1", String(port), "--directory", folder],
     { stdio: "ignore" });
   const origin = "http://127.0.0.1:" + port;
   for (let i = 0; i < 100; ++i) {
     try {
-      if ((await fetch(origin + "/site.json")).ok) break;
+      if ((await fetch(origin + probe)).ok) break;
     } catch {
       // not listening yet
     }
@@ -61,7 +62,7 @@ export async function launch() {
 // A page of the site with what it did recorded: every request's URL, the
 // movies' traces, the requests from its frames to the page (the command
 // traffic), and the page's errors.
-export async function openSite(browser, origin, { width = 1024, height = 768 } = {}) {
+export async function openSite(browser, origin, { width = 1024, height = 768, path = "/index.html" } = {}) {
   const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true });
   const page = await context.newPage();
   const seen = { requests: [], traces: [], errors: [], console: [] };
@@ -72,7 +73,7 @@ export async function openSite(browser, origin, { width = 1024, height = 768 } =
     seen.console.push(text);
     if (text.startsWith("[trace] ")) seen.traces.push(text.slice(8));
   });
-  await page.goto(origin + "/index.html");
+  await page.goto(origin + path);
   return { page, context, seen };
 }
 

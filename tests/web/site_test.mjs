@@ -319,6 +319,21 @@ test("on a screen smaller than the window, the window is scaled down whole and s
   await context.close();
 });
 
+test("an archive serves issues from folders of its own: the page asks only for its folder's files", async () => {
+  const archive = join(work, "archive");
+  mkdirSync(archive);
+  magpack("web", env("DEMO_ISSUE"), "-o", join(archive, "2026-01"));
+  const server = await serve(archive, "/2026-01/site.json");
+  sites.push(server);
+  const { page, context, seen } = await openSite(browser, server.origin, { path: "/2026-01/" });
+  await waitForTimeline(page, "start");
+  await waitForColour(page, ...SIDEBAR, SIDEBAR_BLUE);
+  const outside = seen.requests.filter((u) => !u.startsWith(server.origin + "/2026-01/") && !u.startsWith("blob:") &&
+    !u.startsWith("data:"));
+  assert.deepEqual(outside, []);
+  await context.close();
+});
+
 test("magpack web refuses what it cannot export and keeps what is in the way", async () => {
   const notEmpty = join(work, "not-empty");
   mkdirSync(notEmpty);
