@@ -7,7 +7,10 @@ set(PLAYER_COMMAND_SOURCES
     bridge/external_interface.cpp
     bridge/fs_commands.cpp
     bridge/host_commands.cpp
+    bridge/link_policy.cpp
     platform/ascii_case.cpp
+    platform/base64.cpp
+    platform/case_path.cpp
     platform/file_io.cpp
     platform/guid.cpp
     platform/message_box.cpp

@@ -7,8 +7,20 @@
 #include "app/player_dlg.h"
 #include "app/workspace.h"
 #include "bridge/player_scheme.h"
+#include "package/issue_identity.h"
 #include "platform/path.h"
 #include "platform/text.h"
+
+namespace {
+
+// Read from the package's list and main movie only: a few milliseconds.
+std::string Identity(const std::u16string& packagePath) {
+    FileByteSource source(packagePath);
+    const PackageReading reading = ReadPackage(source, PackageLayout::Appended);
+    return reading ? IssueIdentity(reading.contents, source) : "issue";
+}
+
+}  // namespace
 
 bool CPlayerApp::InitInstance() {
     if (!CreateWorkspace()) {
@@ -18,7 +30,8 @@ bool CPlayerApp::InitInstance() {
     if (!m_issue.empty())
         g_exePath = platform::Utf8ToUtf16(m_issue);  // the issue is read from there instead
     PlayerSchemeHandler::Instance().SetWorkspace(
-        QString::fromStdString(platform::NativePath(g_workspaceDir)));
+        QString::fromStdString(platform::NativePath(g_workspaceDir)),
+        QString::fromStdString(Identity(g_exePath)));
     auto dlg = std::make_unique<CPlayerDlg>();
     // The main window is shown, not run as a modal dialog: a modal loop ends as
     // soon as its window hides (hiding to the tray would end the Player), and it

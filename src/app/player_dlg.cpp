@@ -14,6 +14,7 @@
 #include "app/workspace.h"
 #include "package/loading_dlg.h"
 #include "package/window_config.h"
+#include "platform/case_path.h"
 #include "platform/editor_window.h"
 #include "platform/file_filter.h"
 #include "platform/message_box.h"
@@ -33,12 +34,13 @@ CPlayerDlg* g_mainWnd = nullptr;
 namespace {
 
 // A native path for a path from a movie; a relative one names a file of the
-// issue, as the movie's own loads do.
+// issue, as the movie's own loads do, and names in the issue ignore case.
 QString Native(const std::u16string& windowsPath) {
-    const QString path = QString::fromStdString(platform::NativePath(windowsPath));
-    if (path.isEmpty() || path.startsWith('/'))
-        return path;
-    return QString::fromStdString(platform::NativePath(g_workspaceDir)) + "/" + path;
+    const std::string path = platform::NativePath(windowsPath);
+    if (path.empty())
+        return {};
+    return QString::fromStdString(platform::FoldedNativePath(
+        path.starts_with('/') ? windowsPath : platform::JoinPath(g_workspaceDir, windowsPath)));
 }
 
 QRect PrimaryScreen() {
@@ -108,7 +110,8 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
                  // so rather than leave the loading window up for ever.
                  if (m_loading)
                      FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
-             }});
+             },
+         .fullScreen = [this](bool on) { SetMovieFullScreen(on); }});
     NotifyEditorWindow(1);
     const std::u16string movie = WorkspacePath(u"vellmain.swf");
     if (!platform::PathFileExists(movie)) {
@@ -166,6 +169,22 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
     }
     show();
     update();
+}
+
+void CPlayerDlg::SetMovieFullScreen(bool on) {
+    if (on == m_movieFullScreen || !m_flash.Window())
+        return;
+    m_movieFullScreen = on;
+    if (on) {
+        m_windowedGeometry = geometry();
+        m_windowedMovieGeometry = m_flash.Window()->geometry();
+        ShowPlayerWindow(true);
+        showFullScreen();  // the window manager takes its decorations and panels away
+    } else {
+        showNormal();
+        setGeometry(m_windowedGeometry);
+        m_flash.Window()->setGeometry(m_windowedMovieGeometry);
+    }
 }
 
 void CPlayerDlg::ShowWindow(ShowCommand command) {

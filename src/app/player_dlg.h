@@ -102,6 +102,9 @@ private:
     void SetWindowText(const std::u16string& title);
     // Says why the issue cannot open, then ends the Player with a failure status.
     void FailToOpen(std::u16string_view message);
+    // The movie's own full screen (Stage.displayState): the full-screen layout,
+    // and back to the window as it was.
+    void SetMovieFullScreen(bool on);
 
     PlayerState m_state;
     CShockwaveflash1 m_flash;
@@ -112,6 +115,8 @@ private:
     bool m_ending = false;
     bool m_painted = false;  // for the start-up timeline
     bool m_mainMoviePlaying = false;
+    bool m_movieFullScreen = false;
+    QRect m_windowedGeometry, m_windowedMovieGeometry;
     static constexpr int kLoadingHeadStartMs = 3000;
     int m_exitCode = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/case_path.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -54,6 +55,9 @@ bool CreateWorkspace(GuidGenerator generate) {
         return false;
     g_workspaceDir = platform::TempPath() + FormatGuid(guid);
     platform::CreateDirectoryChain(g_workspaceDir);
+    // The issue was written where names ignore case; its movies and commands
+    // find the workspace's files so.
+    platform::SetCaseFoldingRoot(platform::NativePath(g_workspaceDir));
     g_exePath = platform::ExePath();
     return true;
 }

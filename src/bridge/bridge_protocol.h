@@ -6,10 +6,19 @@
 //   player://app/page/NAME      the host page and its script (resources)
 //   player://app/ruffle/NAME    the movie engine's files (resources)
 //   player://app/font/cjk       the CJK font, for the engine's device text
-//   player://ws/PATH            a file of the workspace
+//   player://localhost/ISSUE/PATH
+//                               a file of the workspace; ISSUE names the issue
+//                               (package/issue_identity.h). The engine keys a
+//                               movie's saved objects by this URL's host and
+//                               path, so every issue shares the one local
+//                               domain, as local files did in Flash, and an
+//                               issue's own objects follow it from run to run.
 //   player://mN/NAME            a movie a command named outside the workspace
 //   player://app/call?engine=ID&kind=KIND&data=TEXT
 //                               a call from the movie to the host
+//   player://app/storage?op=OP&key=KEY&value=TEXT
+//                               the engine's saved objects (get, set, remove):
+//                               the page's local storage is the host's store
 //
 // The host drives the page with runJavaScript: playerHost.load(url, base,
 // config), unload(), play(), stop() and call(xml), which returns the movie's
@@ -41,12 +50,14 @@ namespace bridge_protocol {
 
 inline constexpr char kScheme[] = "player";
 inline constexpr char kAppHost[] = "app";
-inline constexpr char kWorkspaceHost[] = "ws";
+inline constexpr char kWorkspaceHost[] = "localhost";
 inline constexpr char kPagePrefix[] = "/page/";
 inline constexpr char kEnginePrefix[] = "/ruffle/";
 inline constexpr char kFontPath[] = "/font/cjk";
 inline constexpr char kCallPath[] = "/call";
 inline constexpr char kCallUrl[] = "player://app/call";
+inline constexpr char kStoragePath[] = "/storage";
+inline constexpr char kStorageUrl[] = "player://app/storage";
 inline constexpr char kHostPageUrl[] = "player://app/page/host.html";
 inline constexpr char kFontUrl[] = "player://app/font/cjk";
 

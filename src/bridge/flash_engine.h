@@ -18,6 +18,8 @@ public:
         std::function<void(const QString& reason)> movieFailed;
         // The movie that SetMovie gave has drawn its first frame.
         std::function<void()> firstFrame;
+        // The movie asks for full screen (true) or to leave it (false, or Esc).
+        std::function<void(bool on)> fullScreen;
     };
 
     virtual ~FlashEngine() = default;

@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
+#include <QUrl>
 #include <QUrlQuery>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
@@ -12,6 +15,9 @@
 
 #include "bridge/bridge_protocol.h"
 #include "bridge/font_names.h"
+#include "bridge/movie_text.h"
+#include "platform/case_path.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -29,6 +35,10 @@ QByteArray MimeType(const QString& path) {
         return "application/x-shockwave-flash";
     if (ext == "xml")
         return "text/xml";
+    if (ext == "css")
+        return "text/css";
+    if (ext == "htm")
+        return "text/html";
     if (ext == "json")
         return "application/json";
     if (ext == "txt")
@@ -84,23 +94,46 @@ QWebEngineProfile* PlayerSchemeHandler::Profile(FlashProcess process) {
     return profile;
 }
 
-void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder) {
-    m_roots[kWorkspaceHost] = nativeFolder;
+void PlayerSchemeHandler::SetWorkspace(const QString& nativeFolder, const QString& issueIdentity) {
+    m_roots[kWorkspaceHost] = {nativeFolder, "/" + issueIdentity};
+}
+
+QString PlayerSchemeHandler::FileOf(const QUrl& url) const {
+    if (url.scheme() != kScheme || !m_roots.contains(url.host()))
+        return {};
+    const Root& root = m_roots[url.host()];
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (!path.startsWith(root.prefix + "/"))
+        return {};
+    const QString base = QDir(root.folder).canonicalPath();
+    const auto found = platform::ResolveInFolder(base.toStdString(),
+                                                 path.mid(root.prefix.size() + 1).toStdU16String());
+    if (base.isEmpty() || !found)
+        return {};
+    // Nothing outside the folder is served, whatever the URL or a link inside says.
+    const QString file = QFileInfo(QString::fromStdString(*found)).canonicalFilePath();
+    if (!file.startsWith(base + "/") || QFileInfo(file).isDir())
+        return {};
+    return file;
+}
+
+QString PlayerSchemeHandler::IssueFile(const QUrl& url) const {
+    return url.host() == kWorkspaceHost ? FileOf(url) : QString();
 }
 
 QString PlayerSchemeHandler::PublishFile(const QString& nativePath) {
     const QFileInfo info(nativePath);
     const QString file = info.absoluteFilePath();
     for (auto it = m_roots.cbegin(); it != m_roots.cend(); ++it) {
-        const QString root = QDir(it.value()).absolutePath() + "/";
+        const QString root = QDir(it.value().folder).absolutePath() + "/";
         if (file.startsWith(root)) {
-            return QString("%1://%2/").arg(kScheme, it.key()) +
+            return QString("%1://%2%3/").arg(kScheme, it.key(), it.value().prefix) +
                    QString(QUrl::toPercentEncoding(file.mid(root.size()), "/"));
         }
     }
     // A movie a command names outside the workspace is served from its own folder.
     const QString host = QString("m%1").arg(m_roots.size());
-    m_roots[host] = info.absolutePath();
+    m_roots[host] = {info.absolutePath(), QString()};
     return QString("%1://%2/").arg(kScheme, host) +
            QString(QUrl::toPercentEncoding(info.fileName()));
 }
@@ -134,23 +167,49 @@ const QByteArray* PlayerSchemeHandler::EngineFile(const QString& resource) {
     return &it.value();
 }
 
-void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& root,
-                                    const QString& relative) {
-    const QString base = QDir(root).canonicalPath();
-    const QString path = QFileInfo(base + "/" + relative).canonicalFilePath();
-    // Nothing outside the folder is served, whatever the URL or a link inside says.
-    if (base.isEmpty() || path.isEmpty() || !path.startsWith(base + "/") ||
-        QFileInfo(path).isDir()) {
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-        return;
+void PlayerSchemeHandler::ServeFile(QWebEngineUrlRequestJob* job, const QString& path) {
+    if (path.isEmpty())
+        return job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+    QByteArray type = MimeType(path);
+    const MovieFileKind kind = KindOfMovieFile(path.toStdU16String());
+    // Text the engine would misread is handed over as UTF-8; the largest text
+    // files of an issue are a few megabytes, anything bigger is no text.
+    constexpr qint64 kLargestText = 16 << 20;
+    if (kind != MovieFileKind::Bytes && QFileInfo(path).size() <= kLargestText) {
+        std::string bytes;
+        if (!platform::ReadFileBytes(path.toStdString(), bytes))
+            return job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        if (auto text = MovieTextAsUtf8(bytes, kind, MovieCodePage())) {
+            bytes = std::move(*text);
+            if (type == "application/octet-stream")
+                type = "text/plain";
+            type += ";charset=utf-8";
+        }
+        return Reply(job, type, ReadOnlyBuffer(QByteArray::fromStdString(bytes)));
     }
     auto* file = new QFile(path);
     if (!file->open(QIODevice::ReadOnly)) {
         delete file;
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-        return;
+        return job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     }
-    Reply(job, MimeType(path), file);
+    Reply(job, type, file);
+}
+
+void PlayerSchemeHandler::ServeStorage(QWebEngineUrlRequestJob* job, const QUrl& url) {
+    const QUrlQuery query(url);
+    const QString op = query.queryItemValue("op");
+    const std::string key = query.queryItemValue("key", QUrl::FullyDecoded).toStdString();
+    QJsonObject answer;
+    if (op == "get") {
+        if (const auto value = m_sharedObjects.Get(key))
+            answer["value"] = QString::fromStdString(*value);
+    } else if (op == "set") {
+        answer["ok"] = m_sharedObjects.Put(
+            key, query.queryItemValue("value", QUrl::FullyDecoded).toStdString());
+    } else if (op == "remove") {
+        answer["ok"] = m_sharedObjects.Remove(key);
+    }
+    AnswerCall(job, QJsonDocument(answer).toJson(QJsonDocument::Compact));
 }
 
 void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
@@ -179,6 +238,8 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
             });
             return;
         }
+        if (path == kStoragePath)
+            return ServeStorage(job, url);
         if (path == kFontPath && !m_fontFile.isEmpty()) {
             auto* file = new QFile(m_fontFile);
             if (file->open(QIODevice::ReadOnly))
@@ -203,7 +264,7 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         return Reply(job, MimeType(resource), file);
     }
     if (m_roots.contains(host))
-        return ServeFile(job, m_roots.value(host), path.mid(1));
+        return ServeFile(job, FileOf(url));
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
 }
 

@@ -2,7 +2,8 @@
 // The player: URL scheme through which the movie pages get everything: the
 // host page and its script, the movie engine's files, the CJK font, the movie
 // files (from the workspace, or from a folder a command named explicitly), and
-// the synchronous calls from the movie to the host (bridge/bridge_protocol.h).
+// the synchronous calls from the movie to the host, and the movies' saved
+// objects (bridge/bridge_protocol.h).
 
 #include <QByteArray>
 #include <QStringList>
@@ -15,6 +16,7 @@
 #include <functional>
 
 #include "bridge/flash_engine.h"
+#include "services/shared_object_store.h"
 
 class QWebEngineProfile;
 class QWebEngineUrlRequestJob;
@@ -29,8 +31,12 @@ public:
     // for each group of movies.
     QWebEngineProfile* Profile(FlashProcess process = FlashProcess::Issue);
 
-    // player://ws/... serves this folder.
-    void SetWorkspace(const QString& nativeFolder);
+    // player://localhost/ISSUE/... serves this folder, finding names as Windows
+    // did (letter case ignored).
+    void SetWorkspace(const QString& nativeFolder, const QString& issueIdentity = "issue");
+    // The file of the workspace a URL names (letter case ignored); empty when it
+    // names none, or lies elsewhere.
+    QString IssueFile(const QUrl& url) const;
     // The URL of a movie file: under the workspace, or else its folder is served
     // from now on under a host of its own.
     QString PublishFile(const QString& nativePath);
@@ -47,15 +53,25 @@ public:
     void requestStarted(QWebEngineUrlRequestJob* job) override;
 
 private:
+    // A folder served under a host, below a path prefix ("/ISSUE" or "").
+    struct Root {
+        QString folder;
+        QString prefix;
+    };
+
     PlayerSchemeHandler();
-    void ServeFile(QWebEngineUrlRequestJob* job, const QString& root, const QString& relative);
+    // The native file `url` names under its root, if any.
+    QString FileOf(const QUrl& url) const;
+    void ServeFile(QWebEngineUrlRequestJob* job, const QString& path);
+    void ServeStorage(QWebEngineUrlRequestJob* job, const QUrl& url);
     void FindFont();
     // A file of the movie engine, unpacked from the resources once: every movie
     // page loads the engine's 14 MB anew.
     const QByteArray* EngineFile(const QString& resource);
 
     QMap<FlashProcess, QWebEngineProfile*> m_profiles;
-    QMap<QString, QString> m_roots;  // host -> native folder
+    QMap<QString, Root> m_roots;  // by host
+    SharedObjectStore m_sharedObjects{SharedObjectStore::DefaultFolder()};
     QMap<int, CallHandler> m_engines;
     QHash<QString, QByteArray> m_engineFiles;
     int m_nextEngine = 1;

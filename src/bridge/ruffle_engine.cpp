@@ -1,15 +1,20 @@
 #include "bridge/ruffle_engine.h"
 
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QShortcut>
 #include <QTimer>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineSettings>
 
 #include <cstdio>
 
 #include "bridge/bridge_protocol.h"
+#include "bridge/link_policy.h"
 #include "bridge/player_scheme.h"
 #include "platform/timeline.h"
 
@@ -24,19 +29,55 @@ bool TraceEnabled() {
 // What the page writes on its console for the start-up timeline.
 const QLatin1String kTimelinePrefix("[timeline] ");
 
+void Trace(const QString& line) {
+    if (TraceEnabled())
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+// A link a movie opens: the web and mail go to the reader's browser and mail
+// program, a document of the issue to the desktop's viewer, and the rest
+// nowhere.
+void OpenLink(const QUrl& url) {
+    const QString file = PlayerSchemeHandler::Instance().IssueFile(url);
+    switch (ClassifyLink(url.scheme().toStdU16String(), !file.isEmpty(), file.toStdU16String())) {
+        case LinkKind::Web:
+            Trace("[link] open " + url.toString());
+            QDesktopServices::openUrl(url);
+            break;
+        case LinkKind::IssueDocument:
+            Trace("[link] open " + file);
+            QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+            break;
+        case LinkKind::Refused:
+            Trace("[link] refused " + url.toString());
+            break;
+    }
+}
+
+bool IsHostPage(const QUrl& url) {
+    return url.toString(QUrl::RemoveQuery) == QLatin1String(kHostPageUrl);
+}
+
 class MoviePage : public QWebEnginePage {
 public:
     MoviePage(QWebEngineProfile* profile, QObject* parent, std::function<void(const QString&)> log)
-        : QWebEnginePage(profile, parent), m_log(std::move(log)) {}
+        : QWebEnginePage(profile, parent), m_log(std::move(log)) {
+        connect(this, &QWebEnginePage::newWindowRequested, this,
+                [](QWebEngineNewWindowRequest& request) { OpenLink(request.requestedUrl()); });
+    }
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                   const QString&) override {
         m_log(message);
     }
-    // Links a movie opens go to the desktop's browser, never into this page.
+    // The page only ever shows its movie: whatever a movie navigates to is a link
+    // for the desktop (or refused), never loaded here.
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        return !isMainFrame || url.scheme() == kScheme;
+        if ((isMainFrame && IsHostPage(url)) || (!isMainFrame && url.scheme() == kScheme))
+            return true;
+        OpenLink(url);
+        return false;
     }
 
 private:
@@ -70,6 +111,21 @@ RuffleEngine::RuffleEngine(QWidget* parent, FlashProcess process) {
     page->setBackgroundColor(Qt::transparent);
     page->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    // A movie's Stage.displayState asks the page for full screen; the window that
+    // holds the control lays itself out for it.
+    page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    auto* leaveFullScreen = new QShortcut(QKeySequence(Qt::Key_Escape), m_view);
+    leaveFullScreen->setContext(Qt::WidgetWithChildrenShortcut);
+    leaveFullScreen->setEnabled(false);
+    QObject::connect(leaveFullScreen, &QShortcut::activated, page,
+                     [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
+    QObject::connect(page, &QWebEnginePage::fullScreenRequested, m_view,
+                     [this, leaveFullScreen](QWebEngineFullScreenRequest request) {
+                         request.accept();
+                         leaveFullScreen->setEnabled(request.toggleOn());
+                         if (m_events.fullScreen)
+                             m_events.fullScreen(request.toggleOn());
+                     });
     m_view->setPage(page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_id = scheme.RegisterEngine([this](QWebEngineUrlRequestJob* job, const QString& kind,

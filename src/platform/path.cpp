@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/case_path.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -35,14 +36,14 @@ bool PathFileExists(std::u16string_view path) {
     if (path.empty())
         return false;
     struct stat st {};
-    return stat(NativePath(path).c_str(), &st) == 0;
+    return stat(FoldedNativePath(path).c_str(), &st) == 0;
 }
 
 bool PathIsDirectory(std::u16string_view path) {
     if (path.empty())
         return false;
     struct stat st {};
-    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return stat(FoldedNativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CreateDirectory(std::u16string_view path) {
@@ -110,14 +111,14 @@ bool CopyAll(int in, int out) {
 
 bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExists) {
     struct stat source {};
-    const int in = OpenRegular(NativePath(from), O_RDONLY, source);
+    const int in = OpenRegular(FoldedNativePath(from), O_RDONLY, source);
     if (in < 0)
         return false;
     // The destination is truncated only once it is known to be another file than
     // the source: a copy onto itself (by any name or link) would empty it.
     struct stat target {};
-    const int out =
-        OpenRegular(NativePath(to), O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0), target, 0644);
+    const int out = OpenRegular(FoldedNativePath(to),
+                                O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0), target, 0644);
     if (out < 0 || (target.st_dev == source.st_dev && target.st_ino == source.st_ino)) {
         if (out >= 0)
             close(out);
@@ -144,7 +145,7 @@ std::FILE* OpenFileForWrite(std::u16string_view path) {
 
 std::FILE* OpenExistingForUpdate(std::u16string_view path) {
     struct stat st {};
-    const int fd = OpenRegular(NativePath(path), O_RDWR, st);
+    const int fd = OpenRegular(FoldedNativePath(path), O_RDWR, st);
     if (fd < 0)
         return nullptr;
     std::FILE* f = fdopen(fd, "r+b");
@@ -207,7 +208,7 @@ bool StatEntry(int dirFd, const char* name, DirEntry& e) {
 }  // namespace
 
 bool GetEntry(std::u16string_view path, DirEntry& entry) {
-    const std::string native = NativePath(path);
+    const std::string native = FoldedNativePath(path);
     const size_t slash = native.find_last_of('/');
     entry = DirEntry{};
     entry.name = Utf8ToUtf16(slash == std::string::npos ? native : native.substr(slash + 1));
@@ -216,7 +217,7 @@ bool GetEntry(std::u16string_view path, DirEntry& entry) {
 
 bool ListDirectory(std::u16string_view path, std::vector<DirEntry>& entries) {
     entries.clear();
-    const std::string native = NativePath(path);
+    const std::string native = FoldedNativePath(path);
     DIR* dir = opendir(native.c_str());
     if (!dir)
         return false;

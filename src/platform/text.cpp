@@ -154,6 +154,70 @@ std::u16string ToUtf16(std::string_view bytes, const std::string& charset) {
     return FromUtf16LeBytes(raw);
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        size_t len = 0;
+        char32_t min = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2, min = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3, min = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4, min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + len > bytes.size())
+            return false;
+        char32_t cp = c & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(bytes[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::optional<std::string> ToUtf8Strictly(std::string_view bytes, const std::string& charset) {
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out(bytes.size() * 2 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        char* dst = out.data() + used;
+        size_t outLeft = out.size() - used;
+        const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+        used = out.size() - outLeft;
+        if (r != static_cast<size_t>(-1))
+            break;
+        if (errno != E2BIG) {
+            ok = false;  // EILSEQ, or EINVAL: the text ends inside a sequence
+            break;
+        }
+        out.resize(out.size() * 2);
+    }
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.resize(used);
+    return out;
+}
+
 std::string Utf16LeBytes(std::u16string_view text) {
     std::string bytes;
     bytes.reserve(text.size() * 2);

@@ -3,6 +3,7 @@
 // of the outside world: UTF-8 (file names, libxml2) and the user's locale
 // charset (log files, sockets, the registry, ANSI text files).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ std::string AnsiCharset();
 // Converts to a named charset; a character the charset cannot represent becomes '?'.
 std::string FromUtf16(std::u16string_view text, const std::string& charset);
 std::u16string ToUtf16(std::string_view bytes, const std::string& charset);
+
+bool IsValidUtf8(std::string_view bytes);
+// The bytes of a text in `charset` as UTF-8; nothing when some sequence is not
+// valid in that charset (or iconv does not know it).
+std::optional<std::string> ToUtf8Strictly(std::string_view bytes, const std::string& charset);
 
 // The same in the locale charset ("the system ANSI code page").
 inline std::string ToAnsi(std::u16string_view text) {

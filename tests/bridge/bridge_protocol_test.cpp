@@ -17,6 +17,7 @@ TEST(BridgeProtocol, ThePageScriptUsesTheHostsValues) {
     const std::string protocol = js.substr(block, js.find("};", block) - block);
     const std::pair<const char*, std::string> pairs[] = {
         {"callUrl", kCallUrl},
+        {"storageUrl", kStorageUrl},
         {"kindFlashCall", kKindFlashCall},
         {"kindFsCommand", kKindFsCommand},
         {"kindCallResult", kKindCallResult},
@@ -32,6 +33,7 @@ TEST(BridgeProtocol, ThePageScriptUsesTheHostsValues) {
     EXPECT_NE(protocol.find("hiddenFrameMs: " + std::to_string(kHiddenFrameMs) + ","),
               std::string::npos);
     EXPECT_EQ(std::string(kCallUrl), std::string(kScheme) + "://" + kAppHost + kCallPath);
+    EXPECT_EQ(std::string(kStorageUrl), std::string(kScheme) + "://" + kAppHost + kStoragePath);
     EXPECT_EQ(std::string(kFontUrl), std::string(kScheme) + "://" + kAppHost + kFontPath);
     EXPECT_EQ(
         std::string(kHostPageUrl).rfind(std::string(kScheme) + "://" + kAppHost + kPagePrefix, 0),

@@ -10,6 +10,7 @@
   // holds the two to the same values.
   const PROTOCOL = {
     callUrl: "player://app/call",
+    storageUrl: "player://app/storage",
     kindFlashCall: "flashcall",
     kindFsCommand: "fscommand",
     kindCallResult: "callresult",
@@ -29,6 +30,7 @@
   const ENGINE_CONFIG = {
     allowScriptAccess: true,
     allowNetworking: "all",
+    allowFullscreen: true,
     autoplay: "on",
     splashScreen: false,
     unmuteOverlay: "hidden",
@@ -272,12 +274,70 @@
         const type = xhr.getResponseHeader("Content-Type");
         if (type) headers.set("Content-Type", type);
         const status = xhr.status || 200;
-        resolve(new Response(status === 204 || status === 304 ? null : xhr.response, { status, headers }));
+        const response = new Response(status === 204 || status === 304 ? null : xhr.response, { status, headers });
+        // The engine takes a movie's own URL (_url, loaderInfo.url, the key of
+        // its saved objects) from the response; one built by hand has none.
+        Object.defineProperty(response, "url", { value: url.href });
+        resolve(response);
       };
       xhr.onerror = () => reject(new TypeError("Failed to fetch " + url.href));
       xhr.send();
     });
   };
+
+  // ---- Saved objects --------------------------------------------------------
+  // The engine keeps shared objects in the page's local storage. The Player's
+  // pages have no storage that outlives them (and two Players cannot share a
+  // browser profile): their storage is the Player's own store, reached by
+  // synchronous requests. An exported site keeps the browser's storage.
+
+  function storageCall(op, key, value) {
+    const xhr = new XMLHttpRequest();
+    let url = PROTOCOL.storageUrl + "?op=" + op + "&key=" + encodeURIComponent(key);
+    if (value !== undefined) url += "&value=" + encodeURIComponent(value);
+    xhr.open("GET", url, false);
+    try {
+      xhr.send();
+      return JSON.parse(xhr.responseText);
+    } catch (e) {
+      return {};
+    }
+  }
+
+  if (!siteHost) {
+    const hostStorage = new Proxy({}, {
+      get(target, key) {
+        if (typeof key !== "string") return undefined;
+        const answer = storageCall("get", key);
+        return typeof answer.value === "string" ? answer.value : undefined;
+      },
+      set(target, key, value) {
+        storageCall("set", String(key), String(value));
+        return true;
+      },
+      deleteProperty(target, key) {
+        storageCall("remove", String(key));
+        return true;
+      },
+    });
+    Object.defineProperty(window, "localStorage", { get: () => hostStorage, configurable: true });
+  }
+
+  // ---- Links ------------------------------------------------------------------
+  // A link that would run script in this page (javascript:) is stopped by the
+  // page's content security policy; the host opens or refuses every other one.
+
+  // The engine sends a link's variables as a form; the desktop's browser gets the
+  // URL alone, so a POST's variables are lost, and the trace says so.
+  const nativeSubmit = HTMLFormElement.prototype.submit;
+  HTMLFormElement.prototype.submit = function () {
+    if (String(this.method).toLowerCase() === "post") console.log("[link] " + this.action + " opens without its POST variables");
+    return nativeSubmit.call(this);
+  };
+
+  document.addEventListener("securitypolicyviolation", (e) => {
+    if (e.violatedDirective.startsWith("script-src")) console.log("[link] refused " + (e.blockedURI || "javascript:"));
+  });
 
   // ---- What the host calls ------------------------------------------------
 

@@ -1,0 +1,14 @@
+#pragma once
+// Base64 (RFC 4648, with padding), as the movie engine stores saved objects.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+std::string Base64Encode(std::string_view bytes);
+// Nothing when the text is not Base64 (wrong characters, length or padding).
+std::optional<std::string> Base64Decode(std::string_view text);
+
+}  // namespace platform
