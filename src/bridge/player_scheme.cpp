@@ -263,8 +263,18 @@ void PlayerSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
         }
         return Reply(job, MimeType(resource), file);
     }
-    if (m_roots.contains(host))
-        return ServeFile(job, FileOf(url));
+    if (m_roots.contains(host)) {
+        const QString file = FileOf(url);
+        // A name in another letter case is sent on to the file's own: a movie's
+        // _url, and what it loads relative to it, then name the file as it is.
+        const Root& root = m_roots[host];
+        const QString relative = file.mid(QDir(root.folder).canonicalPath().size() + 1);
+        if (!file.isEmpty() && url.path(QUrl::FullyDecoded) != root.prefix + "/" + relative) {
+            return job->redirect(QUrl(QString("%1://%2%3/").arg(kScheme, host, root.prefix) +
+                                      QString(QUrl::toPercentEncoding(relative, "/"))));
+        }
+        return ServeFile(job, file);
+    }
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
 }
 

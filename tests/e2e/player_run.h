@@ -72,6 +72,12 @@ protected:
             setenv("LC_ALL", "C.UTF-8", 1);  // log files are written in the locale charset
             if (unattendedBoxes)
                 setenv("PLAYER_MESSAGE_BOXES", "stderr", 1);
+            for (const auto& [name, value] : env) {
+                if (value.empty())
+                    unsetenv(name.c_str());
+                else
+                    setenv(name.c_str(), value.c_str(), 1);
+            }
             freopen((dir / "stderr.txt").c_str(), "w", stderr);
             std::vector<char*> argv{const_cast<char*>(issue.c_str())};
             for (auto& a : args)
@@ -153,6 +159,7 @@ protected:
     pid_t pid = -1;
     std::string loadingMovie = PROBE_SWF;
     std::vector<std::string> args;  // the command line after the program
+    std::vector<std::pair<std::string, std::string>> env;  // set (or, empty, unset) for the Player
     int exitCode = -2;
     std::function<void()> onTick;
 };

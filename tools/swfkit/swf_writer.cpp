@@ -161,6 +161,11 @@ Avm1& Avm1::GetUrl(const std::string& url, const std::string& target) {
     return Action(0x83, v);
 }
 
+Avm1& Avm1::GetUrl2(Send method) {
+    // SendVarsMethod is the flag byte's top two bits.
+    return Action(0x9A, {static_cast<uint8_t>(static_cast<int>(method) << 6)});
+}
+
 Avm1& Avm1::DefineFunction(const std::string& name, std::initializer_list<std::string> params,
                            const Avm1& body) {
     std::vector<uint8_t> v;

@@ -277,7 +277,8 @@
         const response = new Response(status === 204 || status === 304 ? null : xhr.response, { status, headers });
         // The engine takes a movie's own URL (_url, loaderInfo.url, the key of
         // its saved objects) from the response; one built by hand has none.
-        Object.defineProperty(response, "url", { value: url.href });
+        // A name in another letter case arrives redirected to the file's own.
+        Object.defineProperty(response, "url", { value: xhr.responseURL || url.href });
         resolve(response);
       };
       xhr.onerror = () => reject(new TypeError("Failed to fetch " + url.href));

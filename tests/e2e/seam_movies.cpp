@@ -1,0 +1,142 @@
+#include "e2e/seam_movies.h"
+
+#include "swf_writer.h"
+
+using swfkit::Avm1;
+using swfkit::Movie;
+
+namespace seam_movies {
+
+namespace {
+
+std::string Bytes(const Avm1& code, uint32_t colour = 0x3080f0) {
+    Movie movie(8, 640, 480, 24);
+    movie.Background(colour).Rectangle(0, 0, 640, 480, colour, 1).DoAction(code).ShowFrame();
+    const auto bytes = movie.Bytes();
+    return {bytes.begin(), bytes.end()};
+}
+
+// name = new Class()
+void New(Avm1& a, const std::string& name, const std::string& cls) {
+    a.Push(name).Push(0).Push(cls).NewObject().SetVariable();
+}
+
+// object.member = function(params) { trace(label + this.field) }, or of the
+// first parameter when `field` is empty.
+void OnEvent(Avm1& a, const std::string& object, const std::string& member,
+             const std::string& label, const std::string& field) {
+    Avm1 body;
+    body.Push(label);
+    if (field.empty()) {
+        body.Push("arg").GetVariable();
+    } else {
+        body.Push("this").GetVariable().Push(field).GetMember();
+    }
+    body.Add2().Trace();
+    a.GetPath(object).Push(member).DefineFunction("", {"arg"}, body).SetMember();
+}
+
+// object.method(argument)
+void CallWith(Avm1& a, const std::string& object, const std::string& method,
+              const std::string& argument) {
+    a.Push(argument).Call(object, method, 1).Pop();
+}
+
+}  // namespace
+
+std::string MainMovie(bool useCodepage) {
+    Avm1 a;
+    a.Push("System").GetVariable().Push("useCodepage").Push(useCodepage).SetMember();
+    a.Push("url2 ").Push("_url").GetVariable().Add2().Trace();
+    // The local domain's shared object: what the last run (of any issue) left.
+    a.Push("so").Push("/").Push("seams").Push(2).Push("SharedObject").GetVariable()
+        .Push("getLocal").CallMethod().SetVariable();
+    a.Push("shared2 ").GetPath("so.data").Push("n").GetMember().Add2().Trace();
+    a.GetPath("so.data").Push("n").Push("saved").SetMember();
+    a.Push(0).GetPath("so").Push("flush").CallMethod().Pop();
+
+    New(a, "vars", "LoadVars");
+    OnEvent(a, "vars", "onLoad", "vars2 ", "v");
+    CallWith(a, "vars", "load", "DATA/B.TXT");
+    New(a, "raw", "LoadVars");
+    OnEvent(a, "raw", "onData", "data2 ", "");
+    CallWith(a, "raw", "load", "Data\\B.txt");
+    New(a, "utf", "LoadVars");
+    OnEvent(a, "utf", "onLoad", "utf2 ", "v");
+    CallWith(a, "utf", "load", "data/U.TXT");
+    New(a, "doc", "XML");
+    a.GetPath("doc").Push("ignoreWhite").Push(true).SetMember();
+    {
+        Avm1 body;
+        body.Push("xml2 ").Push("this").GetVariable().Push("firstChild").GetMember()
+            .Push("firstChild").GetMember().Push("nodeValue").GetMember().Add2().Trace();
+        a.GetPath("doc").Push("onLoad").DefineFunction("", {"ok"}, body).SetMember();
+    }
+    CallWith(a, "doc", "load", "图片/说明.XML");
+    // A page by another case and separator, into a clip of its own.
+    a.Push(5).Push("holder").Push(2).GetPath("_root").Push("createEmptyMovieClip").CallMethod().Pop();
+    New(a, "pages", "MovieClipLoader");
+    a.GetPath("_root.holder").Push("PAGES\\Page2.SWF").Push(2).GetPath("pages")
+        .Push("loadClip").CallMethod().Pop();
+    a.GetUrl("FSCommand:start", "");
+    a.Push("ready2").Trace();
+    a.Stop();
+    return Bytes(a);
+}
+
+std::string PageMovie() {
+    Avm1 a;
+    a.Push("page2 ").Push("this").GetVariable().Push("_url").GetMember().Add2().Trace();
+    a.Stop();
+    return Bytes(a, 0xf0a030);
+}
+
+std::string LinksMovie() {
+    Avm1 click;
+    const std::pair<const char*, const char*> links[] = {
+        {"http://example.com/publisher", "_blank"},
+        {"mailto:editors@example.com?subject=%E6%9D%82%E5%BF%97", ""},
+        {"javascript:document.body.style.background='red'", ""},
+        {"javascript:alert(1)", "_blank"},
+        {"file:///etc/passwd", "_blank"},
+        {"Docs\\ReadMe.HTM", "_blank"},
+        {"run.sh", "_blank"},
+        {"data:text/html,<b>x</b>", "_blank"},
+        {"https://example.com/self", "_self"},
+    };
+    for (const auto& [url, target] : links)
+        click.GetUrl(url, target);
+    // A link with the timeline's variables: in the URL for GET, lost for POST.
+    click.Push("https://example.com/form").Push("_blank").GetUrl2(Avm1::Send::Get);
+    click.Push("https://example.com/post").Push("_blank").GetUrl2(Avm1::Send::Post);
+    click.Push("clicked").Trace();
+    Avm1 a;
+    a.Push("q").Push("42").SetVariable();
+    a.GetPath("_root").Push("onMouseDown").DefineFunction("", {}, click).SetMember();
+    a.GetUrl("FSCommand:start", "");
+    a.Push("ready2").Trace();
+    a.Stop();
+    return Bytes(a);
+}
+
+std::string FullScreenMovie() {
+    Avm1 a;
+    // Clicks alternate between two handlers: full screen, then back.
+    Avm1 enter, leave;
+    enter.GetPath("Stage").Push("displayState").Push("fullScreen").SetMember();
+    enter.GetPath("_root").Push("onMouseDown").GetPath("_root.leave").SetMember();
+    leave.GetPath("Stage").Push("displayState").Push("normal").SetMember();
+    leave.GetPath("_root").Push("onMouseDown").GetPath("_root.enter").SetMember();
+    a.GetPath("_root").Push("enter").DefineFunction("", {}, enter).SetMember();
+    a.GetPath("_root").Push("leave").DefineFunction("", {}, leave).SetMember();
+    a.GetPath("_root").Push("onMouseDown").GetPath("_root.enter").SetMember();
+    New(a, "listener", "Object");
+    OnEvent(a, "listener", "onFullScreen", "fullscreen2 ", "");
+    a.GetPath("listener").Push(1).GetPath("Stage").Push("addListener").CallMethod().Pop();
+    a.GetUrl("FSCommand:start", "");
+    a.Push("ready2").Trace();
+    a.Stop();
+    return Bytes(a);
+}
+
+}  // namespace seam_movies

@@ -1,0 +1,20 @@
+#pragma once
+// AS2 movies of the kind old issues hold, written with swfkit: they report
+// through trace() what a movie of the time would show the reader.
+
+#include <string>
+
+namespace seam_movies {
+
+// The main movie: its _url, the shared object of the local domain (read, then
+// written), and the text it loads by Windows names (LoadVars' variables and
+// onData, XML, loadVariables) and a page it loads with MovieClipLoader.
+std::string MainMovie(bool useCodepage);
+// A page: reports its own _url.
+std::string PageMovie();
+// Opens, on each click, the links a magazine's pages hold and a few it must not.
+std::string LinksMovie();
+// Goes full screen on a click and back on the next, reporting the stage's events.
+std::string FullScreenMovie();
+
+}  // namespace seam_movies
