@@ -114,6 +114,9 @@ RuffleEngine::RuffleEngine(QWidget* parent, FlashProcess process) {
     // A movie's Stage.displayState asks the page for full screen; the window that
     // holds the control lays itself out for it.
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // Links to other schemes (mailto:) reach acceptNavigationRequest, which
+    // decides, only when every such navigation is let through to it.
+    page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     auto* leaveFullScreen = new QShortcut(QKeySequence(Qt::Key_Escape), m_view);
     leaveFullScreen->setContext(Qt::WidgetWithChildrenShortcut);
     leaveFullScreen->setEnabled(false);

@@ -158,7 +158,7 @@ protected:
     bool unattendedBoxes = true;  // message boxes go to stderr, answered with their first button
     pid_t pid = -1;
     std::string loadingMovie = PROBE_SWF;
-    std::vector<std::string> args;  // the command line after the program
+    std::vector<std::string> args;                         // the command line after the program
     std::vector<std::pair<std::string, std::string>> env;  // set (or, empty, unset) for the Player
     int exitCode = -2;
     std::function<void()> onTick;

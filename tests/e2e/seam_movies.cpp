@@ -49,8 +49,15 @@ std::string MainMovie(bool useCodepage) {
     a.Push("System").GetVariable().Push("useCodepage").Push(useCodepage).SetMember();
     a.Push("url2 ").Push("_url").GetVariable().Add2().Trace();
     // The local domain's shared object: what the last run (of any issue) left.
-    a.Push("so").Push("/").Push("seams").Push(2).Push("SharedObject").GetVariable()
-        .Push("getLocal").CallMethod().SetVariable();
+    a.Push("so")
+        .Push("/")
+        .Push("seams")
+        .Push(2)
+        .Push("SharedObject")
+        .GetVariable()
+        .Push("getLocal")
+        .CallMethod()
+        .SetVariable();
     a.Push("shared2 ").GetPath("so.data").Push("n").GetMember().Add2().Trace();
     a.GetPath("so.data").Push("n").Push("saved").SetMember();
     a.Push(0).GetPath("so").Push("flush").CallMethod().Pop();
@@ -68,16 +75,36 @@ std::string MainMovie(bool useCodepage) {
     a.GetPath("doc").Push("ignoreWhite").Push(true).SetMember();
     {
         Avm1 body;
-        body.Push("xml2 ").Push("this").GetVariable().Push("firstChild").GetMember()
-            .Push("firstChild").GetMember().Push("nodeValue").GetMember().Add2().Trace();
+        body.Push("xml2 ")
+            .Push("this")
+            .GetVariable()
+            .Push("firstChild")
+            .GetMember()
+            .Push("firstChild")
+            .GetMember()
+            .Push("nodeValue")
+            .GetMember()
+            .Add2()
+            .Trace();
         a.GetPath("doc").Push("onLoad").DefineFunction("", {"ok"}, body).SetMember();
     }
     CallWith(a, "doc", "load", "图片/说明.XML");
     // A page by another case and separator, into a clip of its own.
-    a.Push(5).Push("holder").Push(2).GetPath("_root").Push("createEmptyMovieClip").CallMethod().Pop();
+    a.Push(5)
+        .Push("holder")
+        .Push(2)
+        .GetPath("_root")
+        .Push("createEmptyMovieClip")
+        .CallMethod()
+        .Pop();
     New(a, "pages", "MovieClipLoader");
-    a.GetPath("_root.holder").Push("PAGES\\Page2.SWF").Push(2).GetPath("pages")
-        .Push("loadClip").CallMethod().Pop();
+    a.GetPath("_root.holder")
+        .Push("PAGES\\Page2.SWF")
+        .Push(2)
+        .GetPath("pages")
+        .Push("loadClip")
+        .CallMethod()
+        .Pop();
     a.GetUrl("FSCommand:start", "");
     a.Push("ready2").Trace();
     a.Stop();
@@ -106,12 +133,12 @@ std::string LinksMovie() {
     };
     for (const auto& [url, target] : links)
         click.GetUrl(url, target);
-    // A link with the timeline's variables: in the URL for GET, lost for POST.
-    click.Push("https://example.com/form").Push("_blank").GetUrl2(Avm1::Send::Get);
+    // Links with variables (the engine sends those of the function it runs in):
+    // in the URL for GET, lost for POST.
     click.Push("https://example.com/post").Push("_blank").GetUrl2(Avm1::Send::Post);
+    click.Push("https://example.com/form").Push("_blank").GetUrl2(Avm1::Send::Get);
     click.Push("clicked").Trace();
     Avm1 a;
-    a.Push("q").Push("42").SetVariable();
     a.GetPath("_root").Push("onMouseDown").DefineFunction("", {}, click).SetMember();
     a.GetUrl("FSCommand:start", "");
     a.Push("ready2").Trace();

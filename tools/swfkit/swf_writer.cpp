@@ -162,8 +162,9 @@ Avm1& Avm1::GetUrl(const std::string& url, const std::string& target) {
 }
 
 Avm1& Avm1::GetUrl2(Send method) {
-    // SendVarsMethod is the flag byte's top two bits.
-    return Action(0x9A, {static_cast<uint8_t>(static_cast<int>(method) << 6)});
+    // The method is the flag byte's low two bits, as players read it (0x40 and
+    // 0x80 would make the target a clip and the URL a variables load).
+    return Action(0x9A, {static_cast<uint8_t>(method)});
 }
 
 Avm1& Avm1::DefineFunction(const std::string& name, std::initializer_list<std::string> params,

@@ -337,7 +337,7 @@
   };
 
   document.addEventListener("securitypolicyviolation", (e) => {
-    if (e.violatedDirective.startsWith("script-src")) console.log("[link] refused " + (e.blockedURI || "javascript:"));
+    if (e.violatedDirective.startsWith("script-src")) console.log("[link] refused javascript: " + e.sample);
   });
 
   // ---- What the host calls ------------------------------------------------
