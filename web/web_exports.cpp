@@ -6,12 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "app/workspace.h"
 #include "bridge/external_interface.h"
+#include "bridge/link_policy.h"
+#include "platform/case_path.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "services/registry_store.h"
@@ -35,6 +40,20 @@ std::u16string_view Text(const char16_t* text, int length) {
 // A box with only an answer to give is shown by the page and answered with its
 // first button; a question (overwrite a file? download the companion?) belongs
 // to a feature the page leaves to the desktop, and is answered no.
+// The issue's files as folders of names, by the folder's path ('/' between
+// components, "" for the top): what the paths a movie names are resolved in.
+std::map<std::u16string, std::vector<std::u16string>>& IssueFolders() {
+    static std::map<std::u16string, std::vector<std::u16string>> folders;
+    return folders;
+}
+
+std::u16string JoinNames(const std::vector<std::u16string>& parts) {
+    std::u16string path;
+    for (const auto& p : parts)
+        path += (path.empty() ? u"" : u"/") + p;
+    return path;
+}
+
 int PageMessageBox(const platform::MessageBoxRequest& box) {
     if ((box.style & 0xF) == platform::MB_YESNO)
         return platform::IDNO;
@@ -84,6 +103,53 @@ EMSCRIPTEN_KEEPALIVE const char16_t* web_progress_call(double percent) {
     static std::u16string call;
     call = ProgressCall(percent);
     return call.c_str();
+}
+
+// The issue's files, one name per line ('/' separators), as the site holds them.
+EMSCRIPTEN_KEEPALIVE void web_set_issue_files(const char16_t* names, int length) {
+    auto& folders = IssueFolders();
+    folders.clear();
+    const std::u16string_view all = Text(names, length);
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find(u'\n', at);
+        if (end == std::u16string_view::npos)
+            end = all.size();
+        std::vector<std::u16string> parts;
+        std::u16string_view name = all.substr(at, end - at);
+        for (size_t p = 0; p <= name.size();) {
+            size_t slash = name.find(u'/', p);
+            if (slash == std::u16string_view::npos)
+                slash = name.size();
+            auto& children = folders[JoinNames(parts)];
+            std::u16string part(name.substr(p, slash - p));
+            if (std::find(children.begin(), children.end(), part) == children.end())
+                children.push_back(part);
+            parts.push_back(std::move(part));
+            p = slash + 1;
+        }
+        at = end + 1;
+    }
+}
+
+// The site's name of the issue's file that a path inside the issue names, as
+// the Player finds it (letter case ignored, either separator); empty for none.
+EMSCRIPTEN_KEEPALIVE const char16_t* web_resolve_issue_path(const char16_t* path, int length) {
+    static std::u16string name;
+    const auto found = platform::ResolveComponents(
+        Text(path, length), [](const std::vector<std::u16string>& folder) {
+            const auto it = IssueFolders().find(JoinNames(folder));
+            return it == IssueFolders().end() ? std::vector<std::u16string>{} : it->second;
+        });
+    name = found ? JoinNames(*found) : std::u16string();
+    return name.c_str();
+}
+
+// What a link a movie opens may do: 0 open it (web, mail), 1 open the issue's
+// document, 2 nothing.
+EMSCRIPTEN_KEEPALIVE int web_classify_link(const char16_t* scheme, int schemeLength,
+                                           int insideIssue, const char16_t* path, int pathLength) {
+    return static_cast<int>(
+        ClassifyLink(Text(scheme, schemeLength), insideIssue != 0, Text(path, pathLength)));
 }
 
 // Merges a .reg file into the store; 1 when it was in the format.

@@ -1,5 +1,7 @@
 #include "e2e/seam_movies.h"
 
+#include "package/package_writer.h"
+#include "platform/text.h"
 #include "swf_writer.h"
 
 using swfkit::Avm1;
@@ -164,6 +166,48 @@ std::string FullScreenMovie() {
     a.Push("ready2").Trace();
     a.Stop();
     return Bytes(a);
+}
+
+namespace {
+
+std::string Gbk(const std::u16string& text) {
+    return platform::FromUtf16(text, "GB18030");
+}
+
+}  // namespace
+
+std::string Blob() {
+    std::string b = "\xB1\xE0\xD5\xDF";
+    for (int i = 0; i < 300; ++i)
+        b += static_cast<char>((i * 7) & 0xFF);
+    return b;
+}
+
+Files IssueFiles(const std::string& mainMovie) {
+    Avm1 idle;
+    idle.Stop();
+    return {{"loading.swf", Bytes(idle, 0xffffff)},
+            {"config.xml",
+             "<MSG><Wnd Width='640' Height='480' bShowTitle='true' Title='Seams'/></MSG>"},
+            {"vellmain.swf", mainMovie},
+            {"data\\b.txt", Gbk(u"v=编者㐀&w=1")},
+            {"data\\u.txt", "v=编者㐀"},
+            {"data\\blob.dat", Blob()},
+            {"图片\\说明.xml", Gbk(u"<a>编者㐀</a>")},
+            {"pages\\page2.swf", PageMovie()},
+            {"docs\\readme.htm", "<p>read me</p>"},
+            {"run.sh", "#!/bin/sh\n"}};
+}
+
+std::string Package(const Files& files, const std::string& prefix) {
+    std::string data;
+    std::vector<WrittenEntry> entries;
+    for (const auto& [name, bytes] : files) {
+        entries.push_back({platform::Utf8ToUtf16(name), static_cast<int64_t>(bytes.size()), {}});
+        data += bytes;
+    }
+    const std::string list = BuildFileListXml(entries, static_cast<int64_t>(prefix.size()));
+    return prefix + data + list + BuildAppendedTrailer(static_cast<uint32_t>(list.size()));
 }
 
 }  // namespace seam_movies

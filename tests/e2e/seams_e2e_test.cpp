@@ -15,21 +15,10 @@ using test::WaitUntil;
 
 namespace {
 
-std::string Gbk(const std::u16string& text) {
-    return platform::FromUtf16(text, "GB18030");
-}
-
 // "㐀" is in GB18030 only, beyond GBK: it takes four bytes there.
 const std::string kChinese = "编者㐀";
 
-// A binary file that a text conversion would change: not UTF-8, and valid
-// GB18030 but for its control bytes.
-std::string Blob() {
-    std::string b = "\xB1\xE0\xD5\xDF";
-    for (int i = 0; i < 300; ++i)
-        b += static_cast<char>((i * 7) & 0xFF);
-    return b;
-}
+using seam_movies::Blob;
 
 int BlobSum(const std::string& b) {
     int sum = 0;
@@ -60,22 +49,11 @@ protected:
                {"BROWSER", ""}};
     }
 
-    // A Windows-made issue: the files a movie of the time loads, named as
-    // such issues name them.
     std::string Issue(const std::string& name, const std::string& mainMovie) {
-        return HandPackage(name, {{"loading.swf", test::ReadFile(PROBE_SWF)},
-                                  {"config.xml",
-                                   "<MSG><Wnd Width='640' Height='480' bShowTitle='true' "
-                                   "Title='Seams'/></MSG>"},
-                                  {"vellmain.swf", mainMovie},
-                                  {"script.txt", ""},
-                                  {"data\\b.txt", Gbk(u"v=编者㐀&w=1")},
-                                  {"data\\u.txt", "v=" + kChinese},
-                                  {"data\\blob.dat", Blob()},
-                                  {"图片\\说明.xml", Gbk(u"<a>编者㐀</a>")},
-                                  {"pages\\page2.swf", seam_movies::PageMovie()},
-                                  {"docs\\readme.htm", "<p>read me</p>"},
-                                  {"run.sh", "#!/bin/sh\n"}});
+        test::WriteFile(dir / name, seam_movies::Package(seam_movies::IssueFiles(mainMovie),
+                                                         test::ReadFile(PLAYER_PATH)));
+        fs::permissions(dir / name, fs::perms::owner_all);
+        return dir / name;
     }
 
     bool Has(const std::string& line, std::chrono::milliseconds limit = 20s) {

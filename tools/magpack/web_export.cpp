@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "bridge/font_names.h"
+#include "bridge/movie_text.h"
 #include "cli.h"
 #include "commands.h"
 #include "output_file.h"
 #include "package/extraction.h"
 #include "package/package_format.h"
 #include "package/window_config.h"
-#include "platform/ascii_case.h"
+#include "platform/case_path.h"
 #include "platform/file_io.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -144,16 +145,36 @@ std::map<std::string, uintmax_t> FilesBelow(const fs::path& folder) {
     return files;
 }
 
-// The name of a file among `files`, letter case ignored as on Windows, where
-// the issue was made; empty when there is none.
-std::string FindIgnoringCase(const std::map<std::string, uintmax_t>& files, std::string name) {
-    std::replace(name.begin(), name.end(), '\\', '/');
-    const std::u16string wanted = platform::Utf8ToUtf16(name);
-    for (const auto& [file, size] : files) {
-        if (platform::EqualsIgnoringAsciiCase(platform::Utf8ToUtf16(file), wanted))
-            return file;
+// The name of the issue's file that `name` names, found as the Player finds it
+// (letter case ignored, either separator); empty when there is none.
+std::string FindIgnoringCase(const fs::path& issueFolder, const std::string& name) {
+    const auto found = platform::ResolveInFolder(issueFolder.string(), platform::Utf8ToUtf16(name));
+    if (!found || !fs::is_regular_file(*found))
+        return {};
+    return fs::relative(*found, issueFolder).generic_string();
+}
+
+// The issue's text as the Player hands it to the movies (GBK text as UTF-8):
+// a browser's movie engine gets the same from the plain files.
+bool ConvertCodePageText(const fs::path& issueFolder) {
+    const std::string codePage = MovieCodePage();
+    for (const auto& entry : fs::recursive_directory_iterator(issueFolder)) {
+        const MovieFileKind kind =
+            KindOfMovieFile(platform::Utf8ToUtf16(entry.path().filename().string()));
+        constexpr uintmax_t kLargestText = 16 << 20;
+        if (!entry.is_regular_file() || kind == MovieFileKind::Bytes ||
+            entry.file_size() > kLargestText) {
+            continue;
+        }
+        std::string bytes;
+        if (!platform::ReadFileBytes(entry.path().string(), bytes))
+            return false;
+        if (const auto text = MovieTextAsUtf8(bytes, kind, codePage)) {
+            if (!platform::WriteFileAtomically(entry.path().string(), *text))
+                return false;
+        }
     }
-    return {};
+    return true;
 }
 
 // A short, stable name for the registry file's contents: the page imports a
@@ -212,10 +233,10 @@ int ExportWeb(const std::vector<std::string>& args) {
     const std::u16string folder = platform::Utf8ToUtf16(issueFolder.string());
     ExtractionProgress progress;
     ExtractPackageFile(platform::Utf8ToUtf16(fs::absolute(o.issue).string()), folder, progress);
-    if (progress.failed)
+    if (progress.failed || !ConvertCodePageText(issueFolder))
         return Fail("cannot write the issue's files into " + issueFolder.string());
     const auto files = FilesBelow(issueFolder);
-    const std::string mainMovie = FindIgnoringCase(files, "vellmain.swf");
+    const std::string mainMovie = FindIgnoringCase(issueFolder, "vellmain.swf");
     if (mainMovie.empty())
         return Fail(o.issue + " has no main movie vellmain.swf");
 
@@ -232,7 +253,7 @@ int ExportWeb(const std::vector<std::string>& args) {
     std::string titleBitmap = "title.bmp";  // the Player's own
     if (mainConfig && !mainConfig->titleBitmap.empty()) {
         const std::string own =
-            FindIgnoringCase(files, platform::Utf16ToUtf8(mainConfig->titleBitmap));
+            FindIgnoringCase(issueFolder, platform::Utf16ToUtf8(mainConfig->titleBitmap));
         if (!own.empty())
             titleBitmap = std::string(kIssueFolder) + "/" + own;
     }

@@ -24,7 +24,8 @@
 
   let site = null;
   let core = null;
-  const files = new Map();  // lower-case name -> the name on the site
+  let coreIsReady = null;
+  const coreReady = new Promise((resolve) => { coreIsReady = resolve; });
   const timeline = {};      // ms since navigation, by event: for tests and figures
 
   function mark(what) {
@@ -38,24 +39,49 @@
   }
 
   // A path the movie names, as the Player would open it: inside the issue's
-  // folder ("/issue\..."), or relative to it. Anything else lies on a reader's
+  // folder ("/issue\..."), or relative to it, found by the Player's own rule
+  // (letter case ignored, either separator). Anything else lies on a reader's
   // disk that the page cannot reach: null.
+  function issueName(path) {
+    let p = String(path);
+    if (/^[\\/]issue[\\/]/i.test(p)) p = p.slice(7);
+    else if (/^([a-zA-Z]:)?[\\/]/.test(p)) return null;
+    const name = withText(p, (t, n) => core.UTF16ToString(core._web_resolve_issue_path(t, n)));
+    return name === "" ? null : name;
+  }
+
   function issueUrl(path) {
-    let p = String(path).replace(/\\/g, "/");
-    if (p.toLowerCase().startsWith("/issue/")) p = p.slice(7);
-    else if (/^([a-zA-Z]:)?\//.test(p)) return null;
-    const parts = [];
-    for (const part of p.split("/")) {
-      if (part === "" || part === ".") continue;
-      if (part === "..") {
-        if (!parts.length) return null;
-        parts.pop();
-      } else {
-        parts.push(part);
-      }
+    const name = issueName(path);
+    return name === null ? null : fileUrl(name);
+  }
+
+  // What the movies' own loads ask of the site: a file of the issue by the name
+  // the movie gives, found as issueName finds it; other URLs as they are.
+  const issueBase = new URL("issue/", location.href);
+  async function siteUrl(href) {
+    const url = new URL(href);
+    if (url.origin !== issueBase.origin || !url.pathname.startsWith(issueBase.pathname)) return href;
+    await coreReady;
+    const name = issueName(decodeURIComponent(url.pathname.slice(issueBase.pathname.length)));
+    return name === null ? null : new URL(fileUrl(name), location.href).href + url.search;
+  }
+
+  // A link a movie opens: the web and mail in a new tab, a document of the
+  // issue the same way, anything else nowhere, as in the Player.
+  function openLink(href) {
+    let url;
+    try {
+      url = new URL(href);
+    } catch (e) {
+      return;
     }
-    const name = files.get(parts.join("/").toLowerCase());
-    return name === undefined ? null : fileUrl(name);
+    const inside = url.origin === issueBase.origin && url.pathname.startsWith(issueBase.pathname);
+    const name = inside ? issueName(decodeURIComponent(url.pathname.slice(issueBase.pathname.length))) : null;
+    const scheme = inside ? "issue" : url.protocol.slice(0, -1);
+    const kind = withText(scheme, (s, sn) => withText(name || "", (p, pn) => core._web_classify_link(s, sn, name ? 1 : 0, p, pn)));
+    if (kind === 0) window.open(url.href, "_blank", "noopener");
+    else if (kind === 1) window.open(fileUrl(name), "_blank", "noopener");
+    else console.log("[link] refused " + url.href);
   }
 
   // ---- The command sets ------------------------------------------------------
@@ -142,6 +168,7 @@
     constructor(engineId, parent) {
       this.engineId = engineId;
       this.element = document.createElement("iframe");
+      this.element.allow = "fullscreen";  // a movie's Stage.displayState
       this.element.title = engineId;
       this.ready = new Promise((resolve) => this.element.addEventListener("load", resolve, { once: true }));
       this.element.src = "frame.html?engine=" + encodeURIComponent(engineId);
@@ -435,6 +462,8 @@
       const answer = handler ? handler(data) : undefined;
       return answer || { op: "return" };
     },
+    siteUrl,
+    openLink,
     timeline,
     progress: 0,  // of the main movie's download, while the loading movie shows it
   };
@@ -464,7 +493,6 @@
 
   async function start() {
     site = await (await fetch("site.json")).json();
-    for (const name of Object.keys(site.files)) files.set(name.toLowerCase(), name);
     document.title = site.title || "";
     strip.style.backgroundImage = "url(" + JSON.stringify(site.titleBitmap) + ")";
     mainFrame = new MovieFrame("main", player);
@@ -478,6 +506,8 @@
     }
     core = await PlayerCore({ playerHost: { call: callFromCore } });
     withText(site.title, (p, n) => core._web_start(p, n, site.titleHeight, site.width, site.height));
+    withText(Object.keys(site.files).join("\n"), (p, n) => core._web_set_issue_files(p, n));
+    coreIsReady();
     await restoreRegistry();
     mark("core ready");
 

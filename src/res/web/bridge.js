@@ -264,6 +264,12 @@
   const nativeFetch = window.fetch ? window.fetch.bind(window) : null;
   window.fetch = function (input, init) {
     const url = new URL(input instanceof Request ? input.url : String(input), location.href);
+    if (siteHost) {
+      // The site finds the files by the names the movie gives, as the
+      // Player does (the server knows only their exact names).
+      return siteHost.siteUrl(url.href).then((found) =>
+        found === null ? new Response(null, { status: 404 }) : nativeFetch(found, init));
+    }
     if (url.protocol !== "player:" && nativeFetch) return nativeFetch(input, init);
     return new Promise((resolve, reject) => {
       const xhr = new XMLHttpRequest();
@@ -328,13 +334,34 @@
   // A link that would run script in this page (javascript:) is stopped by the
   // page's content security policy; the host opens or refuses every other one.
 
-  // The engine sends a link's variables as a form; the desktop's browser gets the
-  // URL alone, so a POST's variables are lost, and the trace says so.
+  // The engine sends a link's variables as a form. The desktop's browser (or the
+  // web page's new tab) gets the URL alone, so a POST's variables are lost, and
+  // the trace says so.
   const nativeSubmit = HTMLFormElement.prototype.submit;
   HTMLFormElement.prototype.submit = function () {
-    if (String(this.method).toLowerCase() === "post") console.log("[link] " + this.action + " opens without its POST variables");
-    return nativeSubmit.call(this);
+    const post = String(this.method).toLowerCase() === "post";
+    if (post) console.log("[link] " + this.action + " opens without its POST variables");
+    if (!siteHost) return nativeSubmit.call(this);
+    const url = new URL(this.action, location.href);
+    if (!post) url.search = new URLSearchParams(new FormData(this)).toString();
+    siteHost.openLink(url.href);
   };
+
+  if (siteHost) {
+    // On the web every link opens in a new tab (or nowhere), and the movie's
+    // frame never navigates away from its movie.
+    window.open = (url) => {
+      siteHost.openLink(new URL(String(url), location.href).href);
+      return null;
+    };
+    if (window.navigation) {
+      window.navigation.addEventListener("navigate", (e) => {
+        if (!e.cancelable || e.hashChange) return;
+        e.preventDefault();
+        siteHost.openLink(e.destination.url);
+      });
+    }
+  }
 
   document.addEventListener("securitypolicyviolation", (e) => {
     if (e.violatedDirective.startsWith("script-src")) console.log("[link] refused javascript: " + e.sample);
