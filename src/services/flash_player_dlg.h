@@ -31,7 +31,7 @@ protected:
 private:
     void FitFlashControl();
 
-    static constexpr int kShowLimitMs = 1000;
+    static constexpr int kShowLimitMs = 3000;
 
     CShockwaveflash1 m_flash;
     QString m_moviePath;
