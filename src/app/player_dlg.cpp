@@ -178,8 +178,11 @@ void CPlayerDlg::SetMovieFullScreen(bool on) {
     if (on) {
         m_windowedGeometry = geometry();
         m_windowedMovieGeometry = m_flash.Window()->geometry();
-        ShowPlayerWindow(true);
-        showFullScreen();  // the window manager takes its decorations and panels away
+        // The full-screen layout, by the window manager (which takes decorations
+        // and panels away, and keeps the windowed geometry to go back to).
+        const QRect screen = PrimaryScreen();
+        showFullScreen();
+        m_flash.Window()->setGeometry(0, 0, screen.width(), screen.height());
     } else {
         showNormal();
         setGeometry(m_windowedGeometry);

@@ -11,9 +11,14 @@ namespace seam_movies {
 
 namespace {
 
-std::string Bytes(const Avm1& code, uint32_t colour = 0x3080f0) {
+// A stage of one colour; `marked` adds a red 100 px square at its top left,
+// to see how the stage is scaled.
+std::string Bytes(const Avm1& code, uint32_t colour = 0x3080f0, bool marked = false) {
     Movie movie(8, 640, 480, 24);
-    movie.Background(colour).Rectangle(0, 0, 640, 480, colour, 1).DoAction(code).ShowFrame();
+    movie.Background(colour).Rectangle(0, 0, 640, 480, colour, 1);
+    if (marked)
+        movie.Rectangle(0, 0, 100, 100, 0xe02020, 2);
+    movie.DoAction(code).ShowFrame();
     const auto bytes = movie.Bytes();
     return {bytes.begin(), bytes.end()};
 }
@@ -165,7 +170,7 @@ std::string FullScreenMovie() {
     a.GetUrl("FSCommand:start", "");
     a.Push("ready2").Trace();
     a.Stop();
-    return Bytes(a);
+    return Bytes(a, 0x3080f0, true);
 }
 
 namespace {

@@ -215,7 +215,20 @@ TEST_F(SeamsRun, AMovieGoesFullScreenOnAClickAndBack) {
         ClickMovie();
         EXPECT_TRUE(Has(label + "true")) << Stderr();
         EXPECT_TRUE(WaitUntil(isFull)) << where();
-        desktop.Screenshot().save(QString::fromStdString(dir / "fullscreen.png"));
+        if (label == "fullscreen2 ") {
+            // The 640 x 480 stage fills the 1024 x 768 screen: the 100 px mark is 160 px.
+            QImage shot;
+            EXPECT_TRUE(WaitUntil([&] {
+                shot = desktop.Screenshot();
+                return shot.pixel(150, 150) == qRgb(0xe0, 0x20, 0x20);
+            })) << std::hex
+                << shot.pixel(150, 150);
+            EXPECT_EQ(shot.pixel(170, 170), qRgb(0x30, 0x80, 0xf0))
+                << std::hex << shot.pixel(170, 170);
+        }
+        fs::create_directories(SCREENSHOT_DIR);
+        desktop.Screenshot().save(
+            QString::fromStdString(SCREENSHOT_DIR "/seams-" + label.substr(0, 11) + ".png"));
         ASSERT_TRUE(test::X11Desktop::Click(500, 400, 1));
         EXPECT_TRUE(Has(label + "false")) << Stderr();
         EXPECT_TRUE(WaitUntil(isWindowed)) << where();
