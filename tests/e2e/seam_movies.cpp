@@ -96,6 +96,28 @@ std::string MainMovie(bool useCodepage) {
         a.GetPath("doc").Push("onLoad").DefineFunction("", {"ok"}, body).SetMember();
     }
     CallWith(a, "doc", "load", "图片/说明.XML");
+    // loadVariables into a clip, whose onData hears the end.
+    a.Push(6).Push("vt").Push(2).GetPath("_root").Push("createEmptyMovieClip").CallMethod().Pop();
+    OnEvent(a, "_root.vt", "onData", "loadvariables2 ", "v");
+    a.Push("DATA\\b.TXT").Push("_root.vt").GetUrl2(Avm1::Send::None, /*loadVariables=*/true);
+    // A style sheet.
+    a.Push("css").Push(0).GetPath("TextField").Push("StyleSheet").NewMethod().SetVariable();
+    {
+        Avm1 body;
+        body.Push("css2 ")
+            .Push(".title")
+            .Push(1)
+            .Push("this")
+            .GetVariable()
+            .Push("getStyle")
+            .CallMethod()
+            .Push("fontFamily")
+            .GetMember()
+            .Add2()
+            .Trace();
+        a.GetPath("css").Push("onLoad").DefineFunction("", {"ok"}, body).SetMember();
+    }
+    CallWith(a, "css", "load", "Styles/MAIN.css");
     // A page by another case and separator, into a clip of its own.
     a.Push(5)
         .Push("holder")
@@ -201,6 +223,7 @@ Files IssueFiles(const std::string& mainMovie) {
             {"图片\\说明.xml", Gbk(u"<a>编者㐀</a>")},
             {"pages\\page2.swf", PageMovie()},
             {"docs\\readme.htm", "<p>read me</p>"},
+            {"styles\\main.css", Gbk(u".title { font-family: 宋体; }")},
             {"run.sh", "#!/bin/sh\n"}};
 }
 

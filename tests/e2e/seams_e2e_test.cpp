@@ -86,9 +86,10 @@ TEST_F(SeamsRun, WindowsNamesAndCodePageTextReachTheMovies) {
         std::vector<std::string> lines;
     };
     const std::string blob = std::to_string(Blob().size()) + " " + std::to_string(BlobSum(Blob()));
-    const std::vector<std::string> as2 = {"vars2 " + kChinese, "data2 v=" + kChinese + "&w=1",
-                                          "utf2 " + kChinese, "xml2 " + kChinese,
-                                          "/pages/page2.swf"};
+    const std::vector<std::string> as2 = {
+        "vars2 " + kChinese, "data2 v=" + kChinese + "&w=1", "utf2 " + kChinese,
+        "xml2 " + kChinese,  "loadvariables2 " + kChinese,   "css2 宋体",
+        "/pages/page2.swf"};
     const std::vector<std::string> as3 = {"text3 v=" + kChinese + "&w=1", "utf3 v=" + kChinese,
                                           "bin3 " + blob, "page3 player://localhost/"};
     const Case cases[] = {{seam_movies::MainMovie(false), as2},

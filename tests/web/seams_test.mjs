@@ -9,6 +9,7 @@ import { env, tempDir, magpack, serve, launch, openSite, waitForTrace, waitFor, 
 
 const CHINESE = "编者㐀";
 const AS2 = ["vars2 " + CHINESE, "data2 v=" + CHINESE + "&w=1", "utf2 " + CHINESE, "xml2 " + CHINESE,
+  "loadvariables2 " + CHINESE, "css2 宋体",
   "/issue/pages/page2.swf"];
 const AS3 = ["text3 v=" + CHINESE + "&w=1", "utf3 v=" + CHINESE, "bin3 304 406030", "/issue/pages/page2.swf"];
 

@@ -150,6 +150,10 @@ Avm1& Avm1::InitObject() {
 Avm1& Avm1::InitArray() {
     return Action(0x42);
 }
+Avm1& Avm1::NewMethod() {
+    return Action(0x53);
+}
+
 Avm1& Avm1::NewObject() {
     return Action(0x40);
 }
@@ -161,10 +165,11 @@ Avm1& Avm1::GetUrl(const std::string& url, const std::string& target) {
     return Action(0x83, v);
 }
 
-Avm1& Avm1::GetUrl2(Send method) {
-    // The method is the flag byte's low two bits, as players read it (0x40 and
-    // 0x80 would make the target a clip and the URL a variables load).
-    return Action(0x9A, {static_cast<uint8_t>(method)});
+Avm1& Avm1::GetUrl2(Send method, bool loadVariables) {
+    // The method is the flag byte's low two bits, as players read them; 0x40 makes
+    // the target a clip, 0x80 the load one of variables.
+    const int flags = static_cast<int>(method) | (loadVariables ? 0xC0 : 0);
+    return Action(0x9A, {static_cast<uint8_t>(flags)});
 }
 
 Avm1& Avm1::DefineFunction(const std::string& name, std::initializer_list<std::string> params,

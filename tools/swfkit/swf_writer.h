@@ -37,11 +37,13 @@ public:
     Avm1& InitObject();  // value, name pairs, count -> object
     Avm1& InitArray();   // values (last first), count -> array
     Avm1& NewObject();   // args (last first), count, class name -> object
+    Avm1& NewMethod();   // args (last first), count, object, class member name -> object
     // GetURL with a constant URL and target: "FSCommand:cmd" sends an FSCommand.
     Avm1& GetUrl(const std::string& url, const std::string& target);
-    // url, target -> : getURL with the timeline's variables sent by `method`.
+    // url, target -> : getURL with the timeline's variables sent by `method`; with
+    // `loadVariables`, loadVariables into the clip `target` names instead.
     enum class Send { None = 0, Get = 1, Post = 2 };
-    Avm1& GetUrl2(Send method);
+    Avm1& GetUrl2(Send method, bool loadVariables = false);
     // function name(params) { body } (an empty name leaves the function on the stack).
     Avm1& DefineFunction(const std::string& name, std::initializer_list<std::string> params,
                          const Avm1& body);
