@@ -1,29 +1,12 @@
 #include "bridge/movie_text.h"
 
-#include <array>
 #include <cstdlib>
 
 #include "platform/ascii_case.h"
+#include "platform/path.h"
 #include "platform/text.h"
 
 namespace {
-
-constexpr std::array<std::u16string_view, 25> kBytes = {
-    u"swf", u"jpg", u"jpeg", u"png", u"gif", u"bmp", u"mp3",  u"wav", u"flv",
-    u"f4v", u"mp4", u"m4a",  u"ttf", u"otf", u"ttc", u"woff", u"zip", u"rar",
-    u"exe", u"dll", u"qk",   u"ico", u"pdf", u"doc", u"bin"};
-constexpr std::array<std::u16string_view, 20> kText = {
-    u"txt", u"xml", u"htm", u"html", u"css", u"ini", u"inf", u"asp", u"aspx", u"php",
-    u"jsp", u"cgi", u"js",  u"as",   u"csv", u"log", u"cfg", u"lrc", u"srt",  u"json"};
-
-template <size_t N>
-bool Among(std::u16string_view ext, const std::array<std::u16string_view, N>& list) {
-    for (const auto e : list) {
-        if (platform::EqualsIgnoringAsciiCase(ext, e))
-            return true;
-    }
-    return false;
-}
 
 bool HasByteOrderMark(std::string_view b) {
     return b.starts_with("\xEF\xBB\xBF") || b.starts_with("\xFF\xFE") || b.starts_with("\xFE\xFF");
@@ -44,17 +27,21 @@ bool LooksLikeText(std::string_view bytes) {
 }  // namespace
 
 MovieFileKind KindOfMovieFile(std::u16string_view name) {
-    const size_t slash = name.find_last_of(u"\\/");
-    const std::u16string_view base =
-        slash == std::u16string_view::npos ? name : name.substr(slash + 1);
-    const size_t dot = base.rfind(u'.');
-    if (dot == std::u16string_view::npos)
+    using platform::EqualsAnyIgnoringAsciiCase;
+    const std::u16string_view ext = platform::FileExtension(name);
+    if (ext.empty())
         return MovieFileKind::Unknown;
-    const std::u16string_view ext = base.substr(dot + 1);
-    if (Among(ext, kBytes))
+    if (EqualsAnyIgnoringAsciiCase(
+            ext, {u"swf", u"jpg", u"jpeg", u"png", u"gif", u"bmp", u"mp3",  u"wav", u"flv",
+                  u"f4v", u"mp4", u"m4a",  u"ttf", u"otf", u"ttc", u"woff", u"zip", u"rar",
+                  u"exe", u"dll", u"qk",   u"ico", u"pdf", u"doc", u"bin"})) {
         return MovieFileKind::Bytes;
-    if (Among(ext, kText))
+    }
+    if (EqualsAnyIgnoringAsciiCase(ext, {u"txt", u"xml",  u"htm", u"html", u"css", u"ini", u"inf",
+                                         u"asp", u"aspx", u"php", u"jsp",  u"cgi", u"js",  u"as",
+                                         u"csv", u"log",  u"cfg", u"lrc",  u"srt", u"json"})) {
         return MovieFileKind::Text;
+    }
     return MovieFileKind::Unknown;
 }
 

@@ -25,7 +25,7 @@ using namespace bridge_protocol;
 
 QByteArray MimeType(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext == "html")
+    if (ext == "html" || ext == "htm")
         return "text/html";
     if (ext == "js")
         return "application/javascript";
@@ -37,8 +37,6 @@ QByteArray MimeType(const QString& path) {
         return "text/xml";
     if (ext == "css")
         return "text/css";
-    if (ext == "htm")
-        return "text/html";
     if (ext == "json")
         return "application/json";
     if (ext == "txt")

@@ -2,6 +2,7 @@
 // Letter case as Windows ignores it in names, keywords and flags: A-Z and a-z
 // only, every other character compared as it is.
 
+#include <initializer_list>
 #include <string_view>
 
 namespace platform {
@@ -14,6 +15,8 @@ constexpr char16_t AsciiUpper(char16_t c) {
 }
 
 bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+bool EqualsAnyIgnoringAsciiCase(std::u16string_view text,
+                                std::initializer_list<std::u16string_view> words);
 bool ContainsIgnoringAsciiCase(std::u16string_view text, std::u16string_view needle);
 // Orders as the registry lists keys: by upper-case letters, so "_" sorts after
 // every letter.

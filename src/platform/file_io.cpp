@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 
@@ -135,6 +136,14 @@ FileLock::FileLock(const std::string& nativePath) {
 FileLock::~FileLock() {
     if (m_fd >= 0)
         close(m_fd);  // releases the lock
+}
+
+std::string XdgFolder(const char* variable, const char* belowHome) {
+    const char* set = std::getenv(variable);
+    if (set && *set)
+        return set;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/" + belowHome;
 }
 
 }  // namespace platform

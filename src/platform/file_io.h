@@ -8,6 +8,10 @@
 
 namespace platform {
 
+// A folder of the freedesktop base directories: $VARIABLE, or ~/BELOW_HOME
+// when it is unset or empty ($HOME unset: /tmp).
+std::string XdgFolder(const char* variable, const char* belowHome);
+
 // Identifies one version of a file: a change by another process changes it.
 struct FileStamp {
     int64_t mtimeNs = -1;

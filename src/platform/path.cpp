@@ -20,6 +20,14 @@ std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
     return path;
 }
 
+std::u16string_view FileExtension(std::u16string_view path) {
+    const size_t slash = path.find_last_of(u"\\/");
+    const std::u16string_view name =
+        slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind(u'.');
+    return dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot + 1);
+}
+
 std::string NativePath(std::u16string_view path) {
     std::u16string p(path);
     if (p.size() >= 2 && p[1] == u':' &&

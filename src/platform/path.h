@@ -15,6 +15,10 @@ namespace platform {
 // `folder` and `name` joined with `\`, as the Windows calls take them.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 
+// The extension of the path's last component (`\` or `/` separate), without
+// its dot; empty when it has none.
+std::u16string_view FileExtension(std::u16string_view path);
+
 // Native UTF-8 path for a Windows-style path: "C:\a\b" -> "/a/b".
 std::string NativePath(std::u16string_view path);
 

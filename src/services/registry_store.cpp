@@ -212,15 +212,7 @@ bool CaseInsensitiveLess::operator()(const std::u16string& a, const std::u16stri
 RegistryStore::RegistryStore(std::string path) : m_path(std::move(path)) {}
 
 std::string RegistryStore::DefaultPath() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
-    }
-    return base + "/magazine-player/registry.reg";
+    return platform::XdgFolder("XDG_CONFIG_HOME", ".config") + "/magazine-player/registry.reg";
 }
 
 RegistryStore& RegistryStore::Default() {

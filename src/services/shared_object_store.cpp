@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 
 #include "platform/base64.h"
 #include "platform/file_io.h"
@@ -45,15 +44,7 @@ bool Exists(const std::string& path) {
 SharedObjectStore::SharedObjectStore(std::string folder) : m_folder(std::move(folder)) {}
 
 std::string SharedObjectStore::DefaultFolder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.local/share";
-    }
-    return base + "/magazine-player/shared-objects";
+    return platform::XdgFolder("XDG_DATA_HOME", ".local/share") + "/magazine-player/shared-objects";
 }
 
 std::optional<std::string> SharedObjectStore::FileFor(std::string_view key) const {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "package/package_writer.h"
+#include "support/package_builder.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -127,15 +128,7 @@ protected:
     std::string HandPackage(const std::string& name,
                             const std::vector<std::pair<std::string, std::string>>& files,
                             const std::string& prefix) {
-        std::string data;
-        std::vector<WrittenEntry> entries;
-        for (const auto& [n, bytes] : files) {
-            entries.push_back({test::U16(n), static_cast<int64_t>(bytes.size()), {}});
-            data += bytes;
-        }
-        const std::string list = BuildFileListXml(entries, static_cast<int64_t>(prefix.size()));
-        test::WriteFile(dir / name, prefix + data + list +
-                                        BuildAppendedTrailer(static_cast<uint32_t>(list.size())));
+        test::WriteFile(dir / name, test::WindowsIssue(files, prefix));
         fs::permissions(dir / name, fs::perms::owner_all);
         return dir / name;
     }

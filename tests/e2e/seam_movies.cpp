@@ -1,6 +1,5 @@
 #include "e2e/seam_movies.h"
 
-#include "package/package_writer.h"
 #include "platform/text.h"
 #include "swf_writer.h"
 
@@ -210,7 +209,7 @@ std::string Blob() {
     return b;
 }
 
-Files IssueFiles(const std::string& mainMovie) {
+test::PackedFiles IssueFiles(const std::string& mainMovie) {
     Avm1 idle;
     idle.Stop();
     return {{"loading.swf", Bytes(idle, 0xffffff)},
@@ -225,17 +224,6 @@ Files IssueFiles(const std::string& mainMovie) {
             {"docs\\readme.htm", "<p>read me</p>"},
             {"styles\\main.css", Gbk(u".title { font-family: 宋体; }")},
             {"run.sh", "#!/bin/sh\n"}};
-}
-
-std::string Package(const Files& files, const std::string& prefix) {
-    std::string data;
-    std::vector<WrittenEntry> entries;
-    for (const auto& [name, bytes] : files) {
-        entries.push_back({platform::Utf8ToUtf16(name), static_cast<int64_t>(bytes.size()), {}});
-        data += bytes;
-    }
-    const std::string list = BuildFileListXml(entries, static_cast<int64_t>(prefix.size()));
-    return prefix + data + list + BuildAppendedTrailer(static_cast<uint32_t>(list.size()));
 }
 
 }  // namespace seam_movies

@@ -3,8 +3,8 @@
 // through trace() what a movie of the time would show the reader.
 
 #include <string>
-#include <utility>
-#include <vector>
+
+#include "support/package_builder.h"
 
 namespace seam_movies {
 
@@ -19,15 +19,11 @@ std::string LinksMovie();
 // Goes full screen on a click and back on the next, reporting the stage's events.
 std::string FullScreenMovie();
 
-using Files = std::vector<std::pair<std::string, std::string>>;
 // A Windows-made issue around `mainMovie`: the files a movie of the time
 // loads, named as such issues name them (`\`, any case, GBK text, Chinese
 // names), titled "Seams".
-Files IssueFiles(const std::string& mainMovie);
+test::PackedFiles IssueFiles(const std::string& mainMovie);
 // A binary file that a text conversion would change: not UTF-8, and valid
 // GB18030 but for its control bytes.
 std::string Blob();
-// The package of `files` appended to `prefix` (a Player, or another viewer).
-std::string Package(const Files& files, const std::string& prefix);
-
 }  // namespace seam_movies

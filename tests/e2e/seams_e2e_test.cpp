@@ -50,10 +50,7 @@ protected:
     }
 
     std::string Issue(const std::string& name, const std::string& mainMovie) {
-        test::WriteFile(dir / name, seam_movies::Package(seam_movies::IssueFiles(mainMovie),
-                                                         test::ReadFile(PLAYER_PATH)));
-        fs::permissions(dir / name, fs::perms::owner_all);
-        return dir / name;
+        return HandPackage(name, seam_movies::IssueFiles(mainMovie));
     }
 
     bool Has(const std::string& line, std::chrono::milliseconds limit = 20s) {
@@ -203,14 +200,23 @@ TEST_F(SeamsRun, AMovieGoesFullScreenOnAClickAndBack) {
         ASSERT_TRUE(Has("ready")) << Stderr();
         std::optional<test::X11Window> w;
         ASSERT_TRUE(WaitUntil([&] { return (w = desktop.Find("Seams")) && w->viewable; }));
-        const QRect windowed = w->geometry;
+        // Where the window settles once the Player has centred it.
+        QRect windowed;
+        ASSERT_TRUE(WaitUntil([&] {
+            const QRect before = desktop.Find("Seams")->geometry;
+            std::this_thread::sleep_for(200ms);
+            windowed = desktop.Find("Seams")->geometry;
+            return windowed == before;
+        }));
         const auto isFull = [&] { return (w = desktop.Find("Seams")) && w->geometry == screen; };
         const auto isWindowed = [&] {
             return (w = desktop.Find("Seams")) && w->geometry == windowed;
         };
         const auto where = [&] {
             return std::to_string(w->geometry.x()) + "," + std::to_string(w->geometry.y()) + " " +
-                   std::to_string(w->geometry.width()) + "x" + std::to_string(w->geometry.height());
+                   std::to_string(w->geometry.width()) + "x" +
+                   std::to_string(w->geometry.height()) + " (windowed " +
+                   std::to_string(windowed.x()) + "," + std::to_string(windowed.y()) + ")";
         };
         // A click on the movie, then one where the full-screen movie is.
         ClickMovie();

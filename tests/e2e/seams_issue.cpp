@@ -23,7 +23,6 @@ int main(int argc, char** argv) {
         movie = seam_movies::FullScreenMovie();
     else
         movie = test::ReadFile(kind);
-    test::WriteFile(argv[2],
-                    seam_movies::Package(seam_movies::IssueFiles(movie), "MZ stub viewer"));
+    test::WriteFile(argv[2], test::WindowsIssue(seam_movies::IssueFiles(movie), "MZ stub viewer"));
     return 0;
 }

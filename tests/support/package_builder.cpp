@@ -1,6 +1,7 @@
 #include "package_builder.h"
 
 #include "package/package_writer.h"
+#include "platform/text.h"
 
 namespace test {
 
@@ -24,6 +25,17 @@ std::string AppendedPackage(const std::string& prefix, const std::string& data,
 
 std::string NestedPackage(const std::string& data, const std::string& listXml) {
     return data + listXml + BuildNestedTrailer(static_cast<uint32_t>(listXml.size()));
+}
+
+std::string WindowsIssue(const PackedFiles& files, const std::string& prefix) {
+    std::string data;
+    std::vector<WrittenEntry> entries;
+    for (const auto& [name, bytes] : files) {
+        entries.push_back({platform::Utf8ToUtf16(name), static_cast<int64_t>(bytes.size()), {}});
+        data += bytes;
+    }
+    const std::string list = BuildFileListXml(entries, static_cast<int64_t>(prefix.size()));
+    return prefix + data + list + BuildAppendedTrailer(static_cast<uint32_t>(list.size()));
 }
 
 }  // namespace test
