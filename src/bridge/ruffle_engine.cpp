@@ -124,6 +124,10 @@ RuffleEngine::RuffleEngine(QWidget* parent, FlashProcess process) {
                      [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
     QObject::connect(page, &QWebEnginePage::fullScreenRequested, m_view,
                      [this, leaveFullScreen](QWebEngineFullScreenRequest request) {
+                         // A window that has no full-screen layout keeps the movie
+                         // windowed, and the movie hears that it stayed so.
+                         if (!m_events.fullScreen && request.toggleOn())
+                             return request.reject();
                          request.accept();
                          leaveFullScreen->setEnabled(request.toggleOn());
                          if (m_events.fullScreen)
