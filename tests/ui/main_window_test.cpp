@@ -266,13 +266,13 @@ TEST_F(WindowsTest, SecondaryWindowIds) {
     EXPECT_EQ(open("1", "0"), "<number>1</number>");
     ASSERT_EQ(dlg->SecondaryWindows().size(), 2u);
     CFlashPlayerDlg* first = dlg->SecondaryWindows()[0].get();
-    // A new window shows once its movie has drawn, or after a second at most.
+    // A new window shows once its movie has drawn, or after three seconds at most.
     EXPECT_FALSE(first->isVisible());
     static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->RaiseFirstFrame();
     EXPECT_TRUE(first->isVisible());
     CFlashPlayerDlg* second = dlg->SecondaryWindows()[1].get();
     EXPECT_FALSE(second->isVisible());
-    EXPECT_TRUE(WaitFor([&] { return second->isVisible(); }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return second->isVisible(); }, 4000));
     EXPECT_EQ(first->geometry(),
               QRect(dlg->frameGeometry().left() + 30, dlg->frameGeometry().top() + 40, 300, 200));
     EXPECT_EQ(static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->movie,
