@@ -3,7 +3,6 @@
 # player_core, and built again to WebAssembly for the web export (web/).
 # Paths are relative to src/.
 set(PLAYER_COMMAND_SOURCES
-    app/workspace.cpp
     bridge/external_interface.cpp
     bridge/fs_commands.cpp
     bridge/host_commands.cpp
@@ -16,6 +15,7 @@ set(PLAYER_COMMAND_SOURCES
     platform/message_box.cpp
     platform/path.cpp
     platform/text.cpp
+    platform/workspace.cpp
     services/registry_store.cpp
     xml/xml_document.cpp
 )

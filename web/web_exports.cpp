@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/workspace.h"
 #include "bridge/external_interface.h"
 #include "bridge/link_policy.h"
 #include "platform/case_path.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 #include "services/registry_store.h"
 #include "web_host.h"
 

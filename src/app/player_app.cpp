@@ -5,11 +5,12 @@
 #include <memory>
 
 #include "app/player_dlg.h"
-#include "app/workspace.h"
 #include "bridge/player_scheme.h"
 #include "package/issue_identity.h"
+#include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 
 namespace {
 
@@ -24,9 +25,11 @@ std::string Identity(const std::u16string& packagePath) {
 
 bool CPlayerApp::InitInstance() {
     if (!CreateWorkspace()) {
+        platform::MessageBox(nullptr, kNoGuidText, kNoGuidCaption, platform::MB_OK);
         m_exitCode = 1;
         return false;
     }
+    m_sweeper = std::jthread([] { RemoveDeadWorkspaces(platform::TempPath()); });
     if (!m_issue.empty())
         g_exePath = platform::Utf8ToUtf16(m_issue);  // the issue is read from there instead
     PlayerSchemeHandler::Instance().SetWorkspace(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 
 // The application: creates the workspace, runs the main window modally, and
 // deletes the workspace when it ends.
@@ -17,4 +18,6 @@ public:
 private:
     std::string m_issue;
     int m_exitCode = 0;
+    // Removes the workspaces crashed Players left, beside the issue's start.
+    std::jthread m_sweeper;
 };

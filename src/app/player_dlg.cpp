@@ -11,7 +11,6 @@
 #include <QUrl>
 #include <QWindow>
 
-#include "app/workspace.h"
 #include "package/loading_dlg.h"
 #include "package/window_config.h"
 #include "platform/case_path.h"
@@ -21,6 +20,7 @@
 #include "platform/path.h"
 #include "platform/run_modal.h"
 #include "platform/timeline.h"
+#include "platform/workspace.h"
 #include "search/file_search_dlg.h"
 #include "search/folder_dialog.h"
 #include "services/flash_player_dlg.h"

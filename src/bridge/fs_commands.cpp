@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "app/workspace.h"
 #include "bridge/external_interface.h"
 #include "bridge/pipe_split.h"
 #include "bridge/player_host.h"
@@ -11,6 +10,7 @@
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 
 #ifndef PLAYER_SUBSCRIBE_URL
 #define PLAYER_SUBSCRIBE_URL "https://www.example.com/magazine-subscription"

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/workspace.h"
 #include "package/package_format.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "platform/workspace.h"
 #include "xml/xml_document.h"
 
 void LockedString::Set(std::u16string value) {

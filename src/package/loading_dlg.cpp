@@ -4,11 +4,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/workspace.h"
 #include "bridge/external_interface.h"
 #include "package/window_config.h"
 #include "platform/path.h"
 #include "platform/timeline.h"
+#include "platform/workspace.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "package/window_config.h"
 
-#include "app/workspace.h"
 #include "platform/ascii_case.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 #include "xml/xml_document.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "app/workspace.h"
 #include "bridge/player_host.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 #include "recording_host.h"
 #include "support/test_support.h"
 

@@ -4,6 +4,7 @@
 #include "e2e/player_run.h"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 TEST_F(PlayerRun, WorkspaceLivesExactlyAsLongAsThePlayer) {
     fs::create_directories(dir / "issue/second");
@@ -124,6 +125,55 @@ TEST_F(PlayerRun, ATerminationSignalStillDeletesTheWorkspace) {
     ASSERT_TRUE(Run()) << Stderr();
     EXPECT_TRUE(signalled);
     EXPECT_TRUE(Workspaces().empty());
+}
+
+// A Player killed outright (SIGKILL, the out-of-memory killer, a power cut)
+// leaves its workspace, during the extraction or after "start"; the next
+// Player's start removes both, and never the workspace of a Player that runs.
+TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
+    // Enough to extract that a kill at the workspace's first sight lands within it.
+    test::WriteFile(dir / "issue/padding.bin", std::string(192 << 20, '\0'));
+    Script("fs\tstart\nnote\tready\nwait\t60000\n");
+    ASSERT_TRUE(Pack());
+    const auto killWhen = [&](const std::function<bool()>& ready) {
+        Start(dir / "issue.bin");
+        EXPECT_TRUE(Eventually(ready, 30s)) << Stderr();
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    };
+    killWhen([&] { return !Workspaces().empty(); });
+    const auto duringExtraction = Workspaces();
+    ASSERT_EQ(duringExtraction.size(), 1u);
+    EXPECT_FALSE(fs::exists(duringExtraction[0] / "vellmain.swf") &&
+                 fs::file_size(duringExtraction[0] / "padding.bin") == 192u << 20)
+        << "killed after its extraction";
+    const auto isGone = [&](const fs::path& w) {
+        return [&, w] { return !fs::exists(w) && !fs::exists(w.string() + ".lock"); };
+    };
+    // The next start removes it; that Player is killed after "start".
+    test::WriteFile(dir / "log.txt", "");
+    killWhen([&] { return Log().find("ready") != std::string::npos; });
+    EXPECT_TRUE(Eventually(isGone(duringExtraction[0]), 10s));
+    const auto afterStart = Workspaces();
+    ASSERT_EQ(afterStart.size(), 1u);
+
+    // A Player that runs on removes that one; one more start leaves it its own.
+    test::WriteFile(dir / "log.txt", "");
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(Eventually([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    const pid_t running = std::exchange(pid, -1);
+    EXPECT_TRUE(Eventually(isGone(afterStart[0]), 10s));
+    const auto runningWorkspace = Workspaces();
+    ASSERT_EQ(runningWorkspace.size(), 1u);
+    test::WriteFile(dir / "log.txt", "");
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(Eventually([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(fs::exists(runningWorkspace[0] / "vellmain.swf"))
+        << "a running Player's workspace went";
+    kill(running, SIGTERM);
+    waitpid(running, nullptr, 0);
 }
 
 // On a real X server (this test runs under xvfb-run): after "start" the main

@@ -112,12 +112,23 @@ protected:
         }
     }
 
+    // Polls `done` until it holds or `limit` has passed, and says which.
+    static bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
     bool Running() const { return pid > 0 && kill(pid, 0) == 0 && !Zombie(); }
 
     std::vector<fs::path> Workspaces() const {
         std::vector<fs::path> found;
         for (const auto& e : fs::directory_iterator(dir / "tmp")) {
-            if (e.path().filename().string().front() == '{')
+            if (e.is_directory() && e.path().filename().string().front() == '{')
                 found.push_back(e.path());
         }
         return found;

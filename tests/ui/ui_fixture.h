@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "app/player_dlg.h"
-#include "app/workspace.h"
 #include "bridge/player_scheme.h"
 #include "package/extraction.h"
 #include "package/loading_dlg.h"
 #include "platform/path.h"
+#include "platform/workspace.h"
 #include "support/package_builder.h"
 #include "support/qt_wait.h"
 #include "support/scripted_flash_engine.h"

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <set>
 
-#include "app/workspace.h"
 #include "cli.h"
 #include "output_file.h"
 #include "package/byte_source.h"
@@ -16,6 +15,7 @@
 #include "platform/ascii_case.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
+#include "platform/workspace.h"
 #include "progress_bar.h"
 #include "services/registry_store.h"
 #include "xml/xml_document.h"
