@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "bridge/external_interface.h"
@@ -15,6 +16,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = [] {
         platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) { return 7; });  // No
+        // No registry file: the commands read and write values as on a machine
+        // without the keys, and no input costs a file system call.
+        setenv("XDG_CONFIG_HOME", "/nonexistent/magazine-player-fuzz", 1);
         return true;
     }();
     (void)quiet;

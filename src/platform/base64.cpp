@@ -55,6 +55,10 @@ std::optional<std::string> Base64Decode(std::string_view text) {
                 return std::nullopt;
             v = (v << 6) | static_cast<uint32_t>(d);
         }
+        // The bits a padded group leaves over are zero in every encoder's output;
+        // a text with others set is not the encoding of any bytes.
+        if ((pad == 1 && (v & 0xFF)) || (pad == 2 && (v & 0xFFFF)))
+            return std::nullopt;
         for (size_t k = 0; k < 3 - pad; ++k)
             out += static_cast<char>((v >> (16 - 8 * k)) & 0xFF);
     }

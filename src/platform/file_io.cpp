@@ -119,6 +119,8 @@ void RemoveStaleTemporaries(const std::string& nativePath) {
 }
 
 FileLock::FileLock(const std::string& nativePath) {
+    if (nativePath.empty())
+        return;  // a store kept in memory: nothing to lock
     const std::string lock = nativePath + ".lock";
     CreateFolders(FolderOf(lock));
     m_fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -42,7 +42,7 @@ void RemoveStaleTemporaries(const std::string& nativePath);
 
 // An exclusive advisory lock on `nativePath + ".lock"` (created mode 0600 with
 // its folder), held for the object's life; it waits for other holders, in this
-// process or another.
+// process or another. An empty path locks nothing.
 class FileLock {
 public:
     explicit FileLock(const std::string& nativePath);

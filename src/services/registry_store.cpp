@@ -319,6 +319,8 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
 }
 
 void RegistryStore::Refresh() {
+    if (m_path.empty())
+        return;  // kept in memory
     const platform::FileStamp stamp = platform::StampOf(m_path);
     if (stamp == m_loaded)
         return;
@@ -358,6 +360,8 @@ bool RegistryStore::Save() {
     // had with the few this process knows.
     if (m_unreadable)
         return false;
+    if (m_path.empty())
+        return true;
     platform::RemoveStaleTemporaries(m_path);
     if (!platform::WriteFileAtomically(m_path, Export()))
         return false;

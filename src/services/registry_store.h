@@ -36,6 +36,7 @@ struct CaseInsensitiveLess {
 
 class RegistryStore {
 public:
+    // An empty path keeps the store in memory only (the fuzzer's round trips).
     explicit RegistryStore(std::string path);
 
     // $XDG_CONFIG_HOME/magazine-player/registry.reg (or ~/.config/...).

@@ -29,7 +29,7 @@ TEST(Base64, RoundTripsAndRefusesWhatIsNotBase64) {
         EXPECT_EQ(platform::Base64Decode(platform::Base64Encode(bytes)), bytes);
     EXPECT_EQ(platform::Base64Encode("Man"), "TWFu");
     EXPECT_EQ(platform::Base64Encode("Ma"), "TWE=");
-    for (const char* bad : {"TWF", "TW=u", "T*Fu", "===="})
+    for (const char* bad : {"TWF", "TW=u", "T*Fu", "====", "alW=", "TWG="})
         EXPECT_FALSE(platform::Base64Decode(bad)) << bad;
 }
 

@@ -1,0 +1,32 @@
+// Loads arbitrary bytes as XML the way the Player reads its file lists and
+// config.xml, then walks every element with the cursor: no document, however
+// damaged, nested or declared, may crash the reader or make it read beyond
+// what libxml2 handed over.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "xml/xml_document.h"
+
+namespace {
+
+// Depth first, as the readers of the file list and the window configuration go.
+void Walk(XmlDocument& doc, int depth) {
+    while (doc.FindElement()) {
+        (void)doc.GetAttribute(u"name");
+        (void)doc.GetAttribute(u"size");
+        (void)doc.GetText();
+        if (depth < 16 && doc.EnterElement())
+            Walk(doc, depth + 1);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    XmlDocument doc;
+    if (doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size)))
+        Walk(doc, 0);
+    return 0;
+}
