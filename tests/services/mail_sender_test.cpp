@@ -52,9 +52,10 @@ public:
         close(m_listen);
     }
     int port() const { return m_port; }
-    // Everything received, once the client has gone.
+    // Everything received, once the client has gone: what it sent last (QUIT)
+    // is read to the end before the server stops.
     std::string Received() {
-        m_stop = true;
+        m_draining = true;
         if (m_thread.joinable())
             m_thread.join();
         return m_received;
@@ -76,8 +77,11 @@ private:
         int lineNo = 0;
         while (!m_stop) {
             pollfd q{c, POLLIN, 0};
-            if (poll(&q, 1, 50) == 0)
+            if (poll(&q, 1, 50) == 0) {
+                if (m_draining)
+                    break;
                 continue;
+            }
             char buf[512];
             const ssize_t n = recv(c, buf, sizeof buf, 0);
             if (n <= 0)
@@ -123,6 +127,7 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_draining{false};
     std::atomic<bool> m_connected{false};
     std::string m_received;
     std::thread m_thread;
