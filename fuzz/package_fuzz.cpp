@@ -28,5 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PackageContents contents;
         ReadNestedEntries(doc, span, contents);
     }
+    // The whole reader, as the command line and magpack call it.
+    for (const auto layout :
+         {PackageLayout::Appended, PackageLayout::Nested, PackageLayout::ByTrailer})
+        (void)ReadPackage(source, layout);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/text.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -25,8 +26,13 @@ void Walk(XmlDocument& doc, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     XmlDocument doc;
-    if (doc.LoadBytes(std::string_view(reinterpret_cast<const char*>(data), size)))
+    if (doc.LoadBytes(bytes))
         Walk(doc, 0);
+    // And as a text, the way the movies' invoke requests arrive.
+    XmlDocument text;
+    if (text.LoadText(platform::Utf8ToUtf16(bytes)))
+        Walk(text, 0);
     return 0;
 }
