@@ -279,6 +279,11 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
                 path.erase(0, 1);
             while (!path.empty() && path.back() == u'\\')
                 path.pop_back();
+            // A key has no empty name: A\\B is A\B, as the next reader of the
+            // exported file would take it.
+            path.erase(std::unique(path.begin(), path.end(),
+                                   [](char16_t a, char16_t b) { return a == u'\\' && b == a; }),
+                       path.end());
             if (!IsRootName(path.substr(0, path.find(u'\\')))) {
                 key = nullptr;  // not a key of the five roots: its values are skipped
                 continue;

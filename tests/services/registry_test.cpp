@@ -188,6 +188,15 @@ TEST_F(Registry, ExportRoundTripsThroughTheFileFormat) {
         utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=\"b\"\n"));
     EXPECT_EQ(RegistryKey(RegistryRoot::Users, u"X", utf8).ReadString(u"a"), u"b");
     EXPECT_FALSE(utf8.Import("not a registry file"));
+    // A key name with empty components (a fuzz finding) is the key without them,
+    // so that the export reads back the same.
+    RegistryStore doubled("");
+    ASSERT_TRUE(doubled.Import(
+        "Windows Registry Editor Version 5.00\n[HKEY_USERS\\X\\\\\\Y\\\\]\n\"a\"=\"b\"\n"));
+    EXPECT_EQ(RegistryKey(RegistryRoot::Users, u"X\\Y", doubled).ReadString(u"a"), u"b");
+    RegistryStore again("");
+    ASSERT_TRUE(again.Import(doubled.Export()));
+    EXPECT_EQ(again.Export(), doubled.Export());
     EXPECT_FALSE(
         utf8.Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\X]\n\"a\"=broken\n"));
 }
