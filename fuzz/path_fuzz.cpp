@@ -41,7 +41,7 @@ std::u16string Join(const std::vector<std::u16string>& parts) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An issue's tree of a few dozen names is the case; longer inputs only slow
     // the search down.
-    const auto lines = Lines(data, std::min<size_t>(size, 1024));
+    const auto lines = Lines(data, std::min<size_t>(size, 512));
     std::map<std::u16string, std::vector<std::u16string>> folders;
     for (size_t i = 1; i < lines.size(); ++i) {
         const auto parts = platform::InsideComponents(lines[i]);

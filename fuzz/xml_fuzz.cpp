@@ -14,7 +14,9 @@ namespace {
 
 // Depth first, as the readers of the file list and the window configuration go.
 void Walk(XmlDocument& doc, int depth) {
-    while (doc.FindElement()) {
+    // Every other level looks for the names the readers look for.
+    const std::u16string_view name = depth % 2 ? u"File" : u"";
+    while (doc.FindElement(name)) {
         (void)doc.GetAttribute(u"name");
         (void)doc.GetAttribute(u"size");
         (void)doc.GetText();

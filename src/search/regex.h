@@ -92,6 +92,10 @@ public:
     bool Match(std::u16string_view text, RegexMatchContext* context,
                uint32_t* endOut = nullptr) const;
 
+    // A smaller budget, for callers that run many patterns on short texts (the
+    // fuzzer: an input that backtracks for ten million steps costs a second).
+    void SetStepBudget(uint64_t steps) { m_stepBudget = steps; }
+
     RegexError LastError() const { return m_lastError; }
     const std::vector<RegexInstruction>& Program() const { return m_program; }
     uint32_t GroupCount() const { return m_groupCount; }
@@ -105,4 +109,5 @@ private:
     uint32_t m_groupCount = 0;
     uint32_t m_slotCount = 0;
     bool m_caseSensitive = true;
+    uint64_t m_stepBudget = kStepBudget;
 };

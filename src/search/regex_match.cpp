@@ -16,8 +16,8 @@ constexpr size_t kMaxStack = size_t{1} << 26;
 class Machine {
 public:
     Machine(const std::vector<RegexInstruction>& program, std::u16string_view text,
-            RegexMatchContext& ctx)
-        : m_program(program), m_text(text), m_ctx(ctx) {}
+            RegexMatchContext& ctx, uint64_t stepBudget)
+        : m_program(program), m_text(text), m_ctx(ctx), m_stepBudget(stepBudget) {}
 
     bool Run() {
         const auto size = static_cast<uint32_t>(m_text.size());
@@ -25,7 +25,7 @@ public:
         uint32_t pos = 0;
         uint64_t steps = 0;
         for (;;) {
-            if (++steps > Regex::kStepBudget || pc >= m_program.size())
+            if (++steps > m_stepBudget || pc >= m_program.size())
                 return End(pos, false);
             if (pc == 0)
                 m_ctx.matchStart = pos;
@@ -197,6 +197,7 @@ private:
     const std::vector<RegexInstruction>& m_program;
     std::u16string_view m_text;
     RegexMatchContext& m_ctx;
+    uint64_t m_stepBudget;
 };
 
 }  // namespace
@@ -223,7 +224,7 @@ bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t
     } catch (...) {
         return false;
     }
-    const bool matched = Machine(m_program, text, ctx).Run();
+    const bool matched = Machine(m_program, text, ctx, m_stepBudget).Run();
     if (endOut)
         *endOut = ctx.matchEnd;
     return matched;
