@@ -137,7 +137,7 @@ TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
     ASSERT_TRUE(Pack());
     const auto killWhen = [&](const std::function<bool()>& ready) {
         Start(dir / "issue.bin");
-        EXPECT_TRUE(Eventually(ready, 30s)) << Stderr();
+        EXPECT_TRUE(test::WaitUntil(ready, 30s)) << Stderr();
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         pid = -1;
@@ -154,21 +154,21 @@ TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
     // The next start removes it; that Player is killed after "start".
     test::WriteFile(dir / "log.txt", "");
     killWhen([&] { return Log().find("ready") != std::string::npos; });
-    EXPECT_TRUE(Eventually(isGone(duringExtraction[0]), 10s));
+    EXPECT_TRUE(test::WaitUntil(isGone(duringExtraction[0]), 10s));
     const auto afterStart = Workspaces();
     ASSERT_EQ(afterStart.size(), 1u);
 
     // A Player that runs on removes that one; one more start leaves it its own.
     test::WriteFile(dir / "log.txt", "");
     Start(dir / "issue.bin");
-    ASSERT_TRUE(Eventually([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("ready") != std::string::npos; }, 30s));
     const pid_t running = std::exchange(pid, -1);
-    EXPECT_TRUE(Eventually(isGone(afterStart[0]), 10s));
+    EXPECT_TRUE(test::WaitUntil(isGone(afterStart[0]), 10s));
     const auto runningWorkspace = Workspaces();
     ASSERT_EQ(runningWorkspace.size(), 1u);
     test::WriteFile(dir / "log.txt", "");
     Start(dir / "issue.bin");
-    ASSERT_TRUE(Eventually([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("ready") != std::string::npos; }, 30s));
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(fs::exists(runningWorkspace[0] / "vellmain.swf"))
         << "a running Player's workspace went";

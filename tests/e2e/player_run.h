@@ -112,17 +112,6 @@ protected:
         }
     }
 
-    // Polls `done` until it holds or `limit` has passed, and says which.
-    static bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
-
     bool Running() const { return pid > 0 && kill(pid, 0) == 0 && !Zombie(); }
 
     std::vector<fs::path> Workspaces() const {

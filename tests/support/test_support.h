@@ -2,6 +2,8 @@
 // Helpers shared by the tests: a temporary folder, a message-box recorder and
 // small file utilities.
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +55,10 @@ private:
     std::string m_name;
     std::optional<std::string> m_previous;
 };
+
+// Polls `done` until it holds or `limit` has passed, and says which.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+
 #include <string>
+
+#include "support/test_support.h"
 
 namespace test {
 
@@ -51,9 +54,5 @@ private:
     std::optional<X11Window> Describe(unsigned long id) const;
     void* m_display = nullptr;
 };
-
-// Polls `done` until it holds or `limit` has passed, and says which.
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace test
