@@ -29,13 +29,6 @@ std::vector<std::u16string> Lines(const uint8_t* data, size_t size) {
     return lines;
 }
 
-std::u16string Join(const std::vector<std::u16string>& parts) {
-    std::u16string path;
-    for (const auto& p : parts)
-        path += (path.empty() ? u"" : u"/") + p;
-    return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -49,14 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         std::vector<std::u16string> prefix;
         for (const auto& part : *parts) {
-            auto& names = folders[Join(prefix)];
+            auto& names = folders[platform::JoinComponents(prefix)];
             names.push_back(part);
             prefix.push_back(part);
         }
     }
     const auto resolve = [&](bool reversed) {
         return platform::ResolveComponents(lines[0], [&](const std::vector<std::u16string>& f) {
-            auto names = folders[Join(f)];
+            auto names = folders[platform::JoinComponents(f)];
             if (reversed)
                 std::reverse(names.begin(), names.end());
             return names;

@@ -47,13 +47,6 @@ std::map<std::u16string, std::vector<std::u16string>>& IssueFolders() {
     return folders;
 }
 
-std::u16string JoinNames(const std::vector<std::u16string>& parts) {
-    std::u16string path;
-    for (const auto& p : parts)
-        path += (path.empty() ? u"" : u"/") + p;
-    return path;
-}
-
 int PageMessageBox(const platform::MessageBoxRequest& box) {
     if ((box.style & 0xF) == platform::MB_YESNO)
         return platform::IDNO;
@@ -120,7 +113,7 @@ EMSCRIPTEN_KEEPALIVE void web_set_issue_files(const char16_t* names, int length)
             size_t slash = name.find(u'/', p);
             if (slash == std::u16string_view::npos)
                 slash = name.size();
-            auto& children = folders[JoinNames(parts)];
+            auto& children = folders[platform::JoinComponents(parts)];
             std::u16string part(name.substr(p, slash - p));
             if (std::find(children.begin(), children.end(), part) == children.end())
                 children.push_back(part);
@@ -137,10 +130,10 @@ EMSCRIPTEN_KEEPALIVE const char16_t* web_resolve_issue_path(const char16_t* path
     static std::u16string name;
     const auto found = platform::ResolveComponents(
         Text(path, length), [](const std::vector<std::u16string>& folder) {
-            const auto it = IssueFolders().find(JoinNames(folder));
+            const auto it = IssueFolders().find(platform::JoinComponents(folder));
             return it == IssueFolders().end() ? std::vector<std::u16string>{} : it->second;
         });
-    name = found ? JoinNames(*found) : std::u16string();
+    name = found ? platform::JoinComponents(*found) : std::u16string();
     return name.c_str();
 }
 

@@ -58,6 +58,13 @@ std::optional<std::vector<std::u16string>> InsideComponents(std::u16string_view 
     return parts;
 }
 
+std::u16string JoinComponents(const std::vector<std::u16string>& parts) {
+    std::u16string path;
+    for (const auto& p : parts)
+        path += (path.empty() ? u"" : u"/") + p;
+    return path;
+}
+
 std::optional<std::u16string> PickName(std::u16string_view wanted,
                                        const std::vector<std::u16string>& names) {
     const std::u16string* best = nullptr;

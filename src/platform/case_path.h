@@ -16,6 +16,9 @@ namespace platform {
 // `..` applied; nothing when a `..` would leave the folder.
 std::optional<std::vector<std::u16string>> InsideComponents(std::u16string_view relative);
 
+// Components joined with '/', as a tree of names keys its folders ("" for the top).
+std::u16string JoinComponents(const std::vector<std::u16string>& parts);
+
 // Of a folder's names, the one opened for `wanted`: the exact name, else of the
 // names equal to it but for ASCII case the least in code-unit order, so that the
 // choice never depends on the order a folder lists them in.
