@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/issue_chooser.h"
@@ -40,6 +41,21 @@ void CloseOnTerminationSignals() {
         signal(s, OnSignal);
 }
 
+// Qt's own options for the Player. In a Wayland session that has XWayland
+// (nearly all do) the Player runs through it, unless the reader chose a platform:
+// the windows then come where the issue puts them (the centred splash, a
+// secondary window at the movie's x and y, a window the movie moves), which a
+// Wayland client may only ask for, and an X11 tray is there to hide into. The
+// option, unlike the environment, is not passed on to the programs that links open.
+std::vector<char*> QtArguments(char* program) {
+    std::vector<char*> arguments{program};
+    static char platformOption[] = "-platform", xcb[] = "xcb";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        arguments.insert(arguments.end(), {platformOption, xcb});
+    arguments.push_back(nullptr);
+    return arguments;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,8 +87,10 @@ int main(int argc, char** argv) {
         issue = std::filesystem::absolute(issue).string();
     }
     PrepareWebEngine();
-    int qtArgc = 1;  // Qt reads no options of its own from the reader's command line
-    QApplication app(qtArgc, argv);
+    // Qt reads no options of its own from the reader's command line.
+    std::vector<char*> qtArguments = QtArguments(argv[0]);
+    int qtArgc = static_cast<int>(qtArguments.size()) - 1;
+    QApplication app(qtArgc, qtArguments.data());
     platform::TimelineMark("QApplication ready");
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();

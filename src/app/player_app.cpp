@@ -36,13 +36,12 @@ bool CPlayerApp::InitInstance() {
         QString::fromStdString(platform::NativePath(g_workspaceDir)),
         QString::fromStdString(Identity(g_exePath)));
     auto dlg = std::make_unique<CPlayerDlg>();
-    // The main window is shown, not run as a modal dialog: a modal loop ends as
-    // soon as its window hides (hiding to the tray would end the Player), and it
-    // takes input away from every other window, the tray icon's among them. The
-    // Player runs until the window's dialog ends.
+    // The main window is not run as a modal dialog: a modal loop ends as soon as
+    // its window hides (hiding to the tray would end the Player), and it takes
+    // input away from every other window, the tray icon's among them. It shows
+    // itself once its movie has drawn; the Player runs until its dialog ends.
     QEventLoop loop;
     QObject::connect(dlg.get(), &QDialog::finished, &loop, &QEventLoop::quit);
-    dlg->show();
     if (!dlg->Ended())
         loop.exec();
     m_exitCode = dlg->ExitCode();

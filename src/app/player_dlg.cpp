@@ -71,6 +71,11 @@ void CPlayerDlg::OnInitDialog() {
     connect(m_tray.get(), &TrayIcon::hideRequested, this,
             [this] { ShowWindow(ShowCommand::Hide); });
     connect(m_tray.get(), &TrayIcon::quitRequested, this, &CPlayerDlg::OnCancel);
+    connect(m_tray.get(), &TrayIcon::hostChanged, this, [this](bool present) {
+        // The tray that held the window has gone: the window comes back.
+        if (!present && m_inTray && !isVisible())
+            ShowWindow(ShowCommand::Restore);
+    });
     g_mainWnd = this;
     qApp->installEventFilter(this);
     m_loading = new CLoading(this);
@@ -110,6 +115,11 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
                  // so rather than leave the loading window up for ever.
                  if (m_loading)
                      FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
+             },
+         .firstFrame =
+             [this] {
+                 m_mainMovieDrawn = true;
+                 ShowWhenDrawn();
              },
          .fullScreen = [this](bool on) { SetMovieFullScreen(on); }});
     NotifyEditorWindow(1);
@@ -167,8 +177,24 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
         const QRect screen = PrimaryScreen();
         move(screen.x() + (screen.width() - w) / 2, screen.y() + (screen.height() - h) / 2);
     }
-    show();
     update();
+    m_showPending = true;
+    if (!isVisible() && !m_mainMovieDrawn) {
+        // Drawn or not, the reader waits no longer than this.
+        QTimer::singleShot(kShowLimitMs, this, [this] { ShowWhenDrawn(true); });
+    }
+    ShowWhenDrawn();
+}
+
+void CPlayerDlg::ShowWhenDrawn(bool waitedEnough) {
+    // The window comes onto the screen with its movie drawn, never blank: a
+    // movie sends "start" from its first frame, before that frame is drawn.
+    if (!m_showPending || m_ending || !(m_mainMovieDrawn || isVisible() || waitedEnough))
+        return;
+    m_showPending = false;
+    if (!isVisible())
+        platform::TimelineMark("main window shown");
+    show();
 }
 
 void CPlayerDlg::SetMovieFullScreen(bool on) {
@@ -191,9 +217,16 @@ void CPlayerDlg::SetMovieFullScreen(bool on) {
 }
 
 void CPlayerDlg::ShowWindow(ShowCommand command) {
+    m_showPending = false;  // what the movie asks for now holds
+    m_inTray = command == ShowCommand::Hide;
     switch (command) {
         case ShowCommand::Hide:
-            hide();
+            // Hidden only where a tray icon brings it back; else it waits on the
+            // task bar, where the reader finds it as any other window.
+            if (m_tray->OnScreen())
+                hide();
+            else
+                showMinimized();
             break;
         case ShowCommand::ShowMinimized:
             showMinimized();
@@ -218,6 +251,8 @@ void CPlayerDlg::SetWindowAlpha(int alpha) {
 
 void CPlayerDlg::UpdateTrayIcon(bool add) {
     m_tray->SetShown(add);
+    if (m_inTray && !isVisible() && !m_tray->OnScreen())
+        showMinimized();  // its icon is gone: the task bar holds it instead
 }
 
 void CPlayerDlg::ApplyWindowConfig() {

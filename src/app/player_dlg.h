@@ -1,8 +1,8 @@
 #pragma once
 // CPlayerDlg: the main window. Frameless, with an optional title strip to drag
 // it by; it hosts the issue's main movie and serves every command the movie
-// sends. Hidden at zero size while the issue is extracted; laid out and shown
-// when the movie sends "start".
+// sends. Hidden while the issue is extracted; laid out when the movie sends
+// "start", and shown once the movie has drawn.
 
 #include <QDialog>
 #include <QPixmap>
@@ -105,6 +105,8 @@ private:
     // The movie's own full screen (Stage.displayState): the full-screen layout,
     // and back to the window as it was.
     void SetMovieFullScreen(bool on);
+    // Shows the window laid out by "start" once the main movie has drawn.
+    void ShowWhenDrawn(bool waitedEnough = false);
 
     PlayerState m_state;
     CShockwaveflash1 m_flash;
@@ -116,8 +118,12 @@ private:
     bool m_painted = false;  // for the start-up timeline
     bool m_mainMoviePlaying = false;
     bool m_movieFullScreen = false;
+    bool m_mainMovieDrawn = false;
+    bool m_showPending = false;  // laid out, waiting for the movie to draw
+    bool m_inTray = false;       // hidden to the tray (or minimised where there is none)
     QRect m_windowedGeometry, m_windowedMovieGeometry;
     static constexpr int kLoadingHeadStartMs = 3000;
+    static constexpr int kShowLimitMs = 3000;
     int m_exitCode = 0;
 };
 

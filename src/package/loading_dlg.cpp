@@ -25,8 +25,8 @@ void SetExtractionWorker(ExtractionWorker worker) {
 
 CLoading::CLoading(QWidget* mainWindow)
     // A splash without a caption, as the original had: under a window manager a
-    // title bar would offer a close button that must do nothing. It places itself
-    // (off the screen until its movie has drawn), so no window manager moves it.
+    // title bar would offer a close button that must do nothing. It places itself,
+    // so no window manager moves it.
     : QDialog(mainWindow, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                               Qt::X11BypassWindowManagerHint) {
     setWindowTitle(QString::fromStdU16String(u"Loading"));
@@ -67,10 +67,10 @@ void CLoading::StopExtraction() {
 }
 
 void CLoading::CentreAndShowOnTop() {
-    if (size().isEmpty() || pos().x() == kOffScreen)
+    if (!m_movieDrawn)
         return;  // nothing to show yet, or its movie is still to draw
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    move(screen.center() - rect().center());
+    platform::TimelineMark("loading window shown");
+    move(m_place);
     show();
     raise();
 }
@@ -94,20 +94,26 @@ void CLoading::OnConfigWait() {
             const QRect screen = QGuiApplication::primaryScreen()->geometry();
             const int w = config->loadX, h = config->loadY;
             const WindowRect r = LoadingWindowRect(screen.width(), screen.height(), w, h);
-            // The window plays its movie off the screen and comes to its centred
-            // place once the movie has drawn: the reader never sees it blank.
-            setGeometry(kOffScreen, kOffScreen, w, h);
+            // The window comes to its place once its movie has drawn. An X11
+            // window (on XWayland too) waits mapped off the screen, where it takes
+            // in what the movie drew, and arrives painted: the reader never sees
+            // it blank. A Wayland client cannot keep a window off the screen; it
+            // is mapped only then.
             m_place = QPoint(r.left, r.top);
+            if (QGuiApplication::platformName() == "xcb")
+                setGeometry(kOffScreen, kOffScreen, w, h);
+            else
+                setGeometry(r.left, r.top, w, h);
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
                 m_flash.SetEvents({.movieFailed = [this](const QString&) { SettleMovie(); },
                                    .firstFrame =
                                        [this] {
-                                           move(m_place);
-                                           raise();
-                                           platform::TimelineMark("loading window shown");
+                                           m_movieDrawn = true;
+                                           CentreAndShowOnTop();
                                            SettleMovie();
                                        }});
-                show();
+                if (QGuiApplication::platformName() == "xcb")
+                    show();
                 m_flash.SetMovie(QString::fromStdString(
                     platform::NativePath(m_extraction.loadingMoviePath.Get())));
                 m_flash.Play();

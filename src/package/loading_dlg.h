@@ -26,7 +26,7 @@ public:
     explicit CLoading(QWidget* mainWindow);
     ~CLoading() override;
 
-    // Centred on the screen, above everything, shown.
+    // Shown in its centred place above everything, once its movie has drawn.
     void CentreAndShowOnTop();
 
     int FlashActive() const { return m_flashActive; }
@@ -65,6 +65,7 @@ private:
 
     QPoint m_place;  // where the window goes once its movie has drawn
     int m_flashActive = 0;
+    bool m_movieDrawn = false;
     bool m_movieSettled = false;  // its first frame is on the screen, or it failed
     CShockwaveflash1 m_flash;
     QString m_configPath;

@@ -1,5 +1,6 @@
 #include "services/tray_icon.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 
 TrayIcon::TrayIcon(QWidget* window) : QObject(window), m_window(window) {
@@ -8,12 +9,34 @@ TrayIcon::TrayIcon(QWidget* window) : QObject(window), m_window(window) {
     m_icon.setContextMenu(&m_menu);
     connect(&m_menu, &QMenu::aboutToShow, this, [this] { BuildMenu(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
+    m_viaStatusNotifier = m_watcher.StatusNotifierHostPresent();
+    m_hostPresent = HostPresent();
+    connect(&m_watcher, &TrayHostWatcher::changed, this, &TrayIcon::OnHostChanged);
+}
+
+bool TrayIcon::HostPresent() const {
+    // Qt's own view of the X11 tray follows the events of its own connection and
+    // may lag behind the watcher's.
+    if (!m_viaStatusNotifier && QGuiApplication::platformName() == "xcb")
+        return m_watcher.X11TrayPresent();
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TrayIcon::SetShown(bool shown) {
-    // Without a desktop tray the requests are kept and nothing is drawn.
     m_shown = shown && !m_window->windowIcon().isNull();
-    m_icon.setVisible(m_shown && QSystemTrayIcon::isSystemTrayAvailable());
+    m_icon.setVisible(OnScreen());
+}
+
+void TrayIcon::OnHostChanged() {
+    const bool present = HostPresent();
+    if (present == m_hostPresent && !m_viaStatusNotifier)
+        return;
+    // Put to the new host anew: a StatusNotifier host that restarted knows
+    // nothing of the icon.
+    m_icon.setVisible(false);
+    m_hostPresent = present;
+    m_icon.setVisible(OnScreen());
+    emit hostChanged(present);
 }
 
 QMenu* TrayIcon::BuildMenu() {

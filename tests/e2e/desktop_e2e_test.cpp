@@ -42,12 +42,17 @@ protected:
         PlayerRun::SetUp();
         if (!desktop.IsOpen())
             GTEST_SKIP() << "needs an X server";
-        if (!WaitUntil([&] { return desktop.HasWindowManager() && desktop.HasTrayHost(); }))
-            GTEST_SKIP() << "needs a window manager and a tray host (tests/e2e/desktop-session)";
+        if (!WaitUntil([&] {
+                return desktop.HasWindowManager() && desktop.HasTrayHost() == WantsTrayHost();
+            }))
+            GTEST_SKIP() << "needs a window manager " << (WantsTrayHost() ? "and" : "but no")
+                         << " tray host (tests/e2e/desktop-session)";
         platform = "xcb";
         Config(std::string("<MSG><Wnd Width='640' Height='480' bShowTitle='true' Title='") +
                kTitle + "'/></MSG>");
     }
+
+    virtual bool WantsTrayHost() const { return true; }
 
     bool LogHas(const std::string& text, std::chrono::milliseconds limit = 30s) {
         return WaitUntil([&] { return Log().find(text) != std::string::npos; }, limit);
@@ -95,8 +100,7 @@ protected:
     }
 
     void Shot(const std::string& name) {
-        desktop.Screenshot().save(
-            QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + name + ".png"));
+        desktop.Screenshot().save(QString::fromStdString(shotDir + "/" + name + ".png"));
     }
 
     void Terminate() {
@@ -106,6 +110,7 @@ protected:
     }
 
     test::X11Desktop desktop;
+    std::string shotDir = SCREENSHOT_DIR;
 };
 
 }  // namespace
@@ -329,6 +334,9 @@ TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     // The Player places it 30 px right of and 40 px below the main window; this
     // point is clear of the probe's own drawing, and white in the main movie.
     const QPoint stage = main->geometry.topLeft() + QPoint(30 + 250, 40 + 150);
+    // The main window first, drawn.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return IsColour(desktop.Screenshot().pixel(stage), qRgb(255, 255, 255)); }));
     const QRgb before = desktop.Screenshot().pixel(stage);
     Signal("open");
     ASSERT_TRUE(LogHas("opened", 10s));
@@ -431,5 +439,124 @@ TEST_F(DesktopRun, TheLoadingWindowIsNeverSeenBlank) {
         << "first seen as " << std::hex << first.pixel(stage);
     Signal("go");
     ASSERT_TRUE(LogHas("shown"));
+    Terminate();
+}
+
+namespace {
+
+// A desktop with no tray at all (GNOME's, many tiling window managers'), where
+// the tests start and end a tray host of their own.
+class NoTrayRun : public DesktopRun {
+protected:
+    bool WantsTrayHost() const override { return false; }
+    void SetUp() override {
+        DesktopRun::SetUp();
+        shotDir = BUILD_SCREENSHOT_DIR;
+        fs::create_directories(shotDir);
+    }
+    // The movie: drawn in one colour, then `hide` on the first signal and `then`
+    // on the second.
+    void Prepare(const std::string& hide, const std::string& then = "") {
+        test::WriteFile(dir / "log.txt", "");
+        for (const char* signal : {"hide", "then", "remove"})
+            fs::remove(dir / signal);
+        Script("fill\t40a060\nfs\tstart\nnote\tshown\n" + Awaits("hide") + hide +
+               "\nnote\thidden\n" + Awaits("then") + then + "\nnote\tdone\n");
+        ASSERT_TRUE(Pack());
+    }
+    void TearDown() override {
+        EndTrayHost();
+        DesktopRun::TearDown();
+    }
+
+    void StartTrayHost() {
+        tray = fork();
+        if (tray == 0) {
+            execlp("trayer", "trayer", "--edge", "top", "--align", "right", "--widthtype",
+                   "request", "--height", "24", "--SetDockType", "true", "--transparent", "false",
+                   nullptr);
+            _exit(127);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return desktop.HasTrayHost(); })) << "trayer did not start";
+    }
+    void EndTrayHost() {
+        if (tray <= 0)
+            return;
+        kill(tray, SIGTERM);
+        waitpid(tray, nullptr, 0);
+        tray = -1;
+    }
+
+    bool MainIconic() const {
+        const auto w = Main();
+        return w && w->iconified && !w->viewable;
+    }
+    bool MainWithdrawn() const {
+        const auto w = Main();
+        return w && !w->iconified && !w->viewable;
+    }
+    // Viewable again with its movie drawn, not blank.
+    bool MainBackDrawn() const {
+        const auto w = Main();
+        return w && w->viewable &&
+               IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x40, 0xa0, 0x60));
+    }
+
+    pid_t tray = -1;
+};
+
+}  // namespace
+
+// Every way a movie hides the window leaves it on the task bar when no tray can
+// bring it back, and the window manager restores it as any other window.
+TEST_F(NoTrayRun, HidingWithNoTrayLeavesTheWindowIconic) {
+    const std::string hides[] = {"ei\tbrivol_hidewindow", "ei\tbrivol_systray\t1\nfs\tmin_window"};
+    for (const std::string& hide : hides) {
+        SCOPED_TRACE(hide);
+        Prepare(hide);
+        Start(dir / "issue.bin");
+        ASSERT_TRUE(LogHas("shown")) << Stderr();
+        ASSERT_TRUE(WaitUntil([&] { return MainBackDrawn(); }));
+        Signal("hide");
+        ASSERT_TRUE(LogHas("hidden")) << Stderr();
+        EXPECT_TRUE(WaitUntil([&] { return MainIconic(); })) << "hidden with no way back";
+        EXPECT_TRUE(Running());
+        ASSERT_TRUE(test::X11Desktop::Activate(Main()->id));
+        EXPECT_TRUE(WaitUntil([&] { return MainBackDrawn(); })) << "not restored, or blank";
+        Terminate();
+        EXPECT_TRUE(Workspaces().empty());
+    }
+}
+
+// A tray host that comes later gets the icon; one that goes while the window is
+// in it gives the window back; an icon the movie removes leaves it iconic.
+TEST_F(NoTrayRun, TheWindowFollowsATrayHostThatComesAndGoes) {
+    Prepare("ei\tbrivol_systray\t1", "ei\tbrivol_hidewindow\nnote\tin the tray\n" +
+                                         Awaits("remove") + "ei\tbrivol_systray\t0");
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("shown")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return MainBackDrawn(); }));
+    Signal("hide");  // the movie asks for its icon: there is no tray to draw it
+    ASSERT_TRUE(LogHas("hidden"));
+
+    StartTrayHost();
+    TrayIcon();  // the icon comes with the host
+    Shot("no-tray-host-arrived");
+    PickFromTrayMenu(0, 2);  // "隐藏主窗口": now into the tray
+    ASSERT_TRUE(WaitUntil([&] { return MainWithdrawn(); })) << "not hidden to the tray";
+    EndTrayHost();
+    EXPECT_TRUE(WaitUntil([&] { return MainBackDrawn(); })) << "lost with its tray host";
+    Shot("no-tray-host-gone");
+
+    StartTrayHost();
+    TrayIcon();
+    Signal("then");
+    ASSERT_TRUE(LogHas("in the tray"));
+    ASSERT_TRUE(WaitUntil([&] { return MainWithdrawn(); }));
+    Signal("remove");  // the movie takes its icon away while the window is in the tray
+    ASSERT_TRUE(LogHas("done"));
+    EXPECT_TRUE(WaitUntil([&] { return MainIconic(); })) << "hidden with its icon gone";
+    ASSERT_TRUE(test::X11Desktop::Activate(Main()->id));
+    EXPECT_TRUE(WaitUntil([&] { return MainBackDrawn(); }));
     Terminate();
 }

@@ -154,6 +154,17 @@ std::optional<X11Window> X11Desktop::Find(const std::string& title) const {
     return found ? Describe(*found) : std::nullopt;
 }
 
+std::vector<X11Window> X11Desktop::TopLevels() const {
+    Display* d = D(m_display);
+    XSync(d, False);
+    std::vector<X11Window> all;
+    for (Window w : Children(d, DefaultRootWindow(d))) {
+        if (auto described = Describe(w))
+            all.push_back(*described);
+    }
+    return all;
+}
+
 std::optional<X11Window> X11Desktop::PopupMenu() const {
     // A menu is an override-redirect window of its own, not a tooltip.
     Display* d = D(m_display);
@@ -231,6 +242,10 @@ bool X11Desktop::Click(int x, int y, int button, int count) {
 bool X11Desktop::MoveTo(int x, int y) {
     const std::string command = "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y);
     return std::system(command.c_str()) == 0;
+}
+
+bool X11Desktop::Activate(unsigned long id) {
+    return std::system(("xdotool windowactivate " + std::to_string(id)).c_str()) == 0;
 }
 
 }  // namespace test

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -39,6 +40,8 @@ public:
 
     // The top-level client window whose name is exactly `title`.
     std::optional<X11Window> Find(const std::string& title) const;
+    // Every window of the root, as a compositor's window manager sees them.
+    std::vector<X11Window> TopLevels() const;
     // A mapped pop-up menu window, as menus of tray icons are.
     std::optional<X11Window> PopupMenu() const;
     // The window the tray host gave to its first embedded icon.
@@ -49,6 +52,9 @@ public:
     // Mouse through xdotool: a button clicked `count` times at an absolute point.
     static bool Click(int x, int y, int button, int count = 1);
     static bool MoveTo(int x, int y);
+    // Asks the window manager to activate a window, as a task bar does (an
+    // iconic one is restored).
+    static bool Activate(unsigned long id);
 
 private:
     std::optional<X11Window> Describe(unsigned long id) const;

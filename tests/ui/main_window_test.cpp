@@ -24,16 +24,16 @@ TEST_F(WindowsTest, StartUpSequence) {
     StandardIssue();
     HoldExtraction();  // a large issue: its loading movie plays while it is extracted
     dlg = std::make_unique<CPlayerDlg>();
-    dlg->show();
     EXPECT_EQ(dlg->windowTitle(), "Loading...");
     EXPECT_EQ(dlg->geometry(), QRect(0, 0, 0, 0));
     ASSERT_TRUE(WaitFor([&] { return dlg->Loading() && dlg->Loading()->FlashActive() == 1; }));
     const WindowRect r = LoadingWindowRect(Screen().width(), Screen().height(), 431, 168);
     auto* loading = static_cast<ScriptedFlashEngine*>(dlg->Loading()->Flash().Engine());
-    // Off the screen until its movie has drawn, then in its centred place.
-    EXPECT_FALSE(dlg->Loading()->geometry().intersects(Screen()));
-    loading->RaiseFirstFrame();
+    // In its centred place, and shown once its movie has drawn.
     EXPECT_EQ(dlg->Loading()->geometry(), QRect(r.left, r.top, 431, 168));
+    EXPECT_FALSE(dlg->Loading()->isVisible());
+    loading->RaiseFirstFrame();
+    EXPECT_TRUE(dlg->Loading()->isVisible());
     EXPECT_EQ(loading->movie, QString::fromStdString(ws + "/loading.swf"));
 
     ReleaseExtraction();
@@ -52,6 +52,10 @@ TEST_F(WindowsTest, StartUpSequence) {
     MainEngine()->RaiseFSCommand("start", "");
     EXPECT_EQ(dlg->size(), QSize(800, 600));
     EXPECT_EQ(dlg->pos(), QPoint((Screen().width() - 800) / 2, (Screen().height() - 600) / 2));
+    // "start" comes from the movie's first frame, before it is drawn.
+    EXPECT_FALSE(dlg->isVisible());
+    MainEngine()->RaiseFirstFrame();
+    EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->windowTitle(), "杂志");
     EXPECT_EQ(dlg->Flash().Window()->geometry(), QRect(0, 16, 800, 584));
     EXPECT_EQ(dlg->Loading(), nullptr);
@@ -169,12 +173,18 @@ TEST_F(WindowsTest, TrayMenuFollowsTheWindow) {
     EXPECT_EQ(dlg->State().m_trayShown, 1);
     EXPECT_TRUE(dlg->Tray().IsShown());
     EXPECT_EQ(dlg->Tray().ToolTip(), "点击右键弹出菜单!");
+    // With no tray host to draw the icon (none here) the window waits on the task
+    // bar rather than hidden for good; the movie still sees its icon kept.
+    EXPECT_FALSE(dlg->Tray().OnScreen());
     MainEngine()->RaiseFSCommand("min_window", "");
-    EXPECT_FALSE(dlg->isVisible());  // hidden, not minimised, while in the tray
+    EXPECT_TRUE(dlg->isMinimized());
+    EXPECT_EQ(dlg->State().m_trayShown, 1);
     EXPECT_EQ(texts(), (QStringList{"显示主窗口", "退出"}));
     dlg->Tray().OnActivated(QSystemTrayIcon::DoubleClick);
-    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->isVisible() && !dlg->isMinimized());
     EXPECT_TRUE(dlg->Tray().IsShown());
+    MainEngine()->RaiseFlashCall(Invoke("brivol_hidewindow"));
+    EXPECT_TRUE(dlg->isMinimized());
     MainEngine()->RaiseFlashCall(Invoke("brivol_systray", "<number>0</number>"));
     EXPECT_FALSE(dlg->Tray().IsShown());
     dlg->Tray().OnCommand(TrayIcon::ID_TRAY_EXIT);

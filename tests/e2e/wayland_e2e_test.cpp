@@ -1,0 +1,270 @@
+// The real Player in a Wayland session (tests/e2e/wayland-session: headless
+// weston with XWayland), photographed by the compositor every ~100 ms from
+// launch on: no window of it is ever seen blank.
+
+#include <QImage>
+
+#include "e2e/player_run.h"
+#include "support/x11_desktop.h"
+
+using namespace std::chrono_literals;
+using test::WaitUntil;
+
+namespace {
+
+constexpr QRgb kLoadingColour = qRgb(0x30, 0x80, 0xf0);  // the colour probe's stage
+constexpr QRgb kMainColour = qRgb(0x40, 0xa0, 0x60);
+constexpr int kPanelHeight = 32;  // weston's panel, whose clock changes
+
+bool Near(QRgb a, QRgb b, int by = 8) {
+    return std::abs(qRed(a) - qRed(b)) <= by && std::abs(qGreen(a) - qGreen(b)) <= by &&
+           std::abs(qBlue(a) - qBlue(b)) <= by;
+}
+
+// The compositor's own pictures of its output, one every ~100 ms while running.
+class Photographer {
+public:
+    explicit Photographer(fs::path dir) : m_dir(std::move(dir)) {
+        m_thread = std::jthread([this](std::stop_token stop) {
+            for (int n = 0; !stop.stop_requested(); ++n) {
+                const fs::path shot = m_dir / std::to_string(n);
+                fs::create_directories(shot);
+                // The file is named by the time; one folder for each keeps the order.
+                (void)!std::system(("cd " + shot.string() + " && weston-screenshooter").c_str());
+                std::this_thread::sleep_for(60ms);
+            }
+        });
+    }
+    std::vector<QImage> Stop() {
+        m_thread.request_stop();
+        m_thread.join();
+        std::vector<std::pair<int, QImage>> shots;
+        for (const auto& folder : fs::directory_iterator(m_dir)) {
+            for (const auto& file : fs::directory_iterator(folder.path()))
+                shots.emplace_back(std::stoi(folder.path().filename()),
+                                   QImage(QString::fromStdString(file.path())));
+        }
+        std::sort(shots.begin(), shots.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<QImage> images;
+        for (auto& [n, image] : shots) {
+            if (!image.isNull())
+                images.push_back(image.convertToFormat(QImage::Format_RGB32));
+        }
+        return images;
+    }
+    static QImage TakeOne(const fs::path& dir) {
+        fs::create_directories(dir);
+        (void)!std::system(("cd " + dir.string() + " && weston-screenshooter").c_str());
+        for (const auto& file : fs::directory_iterator(dir))
+            return QImage(QString::fromStdString(file.path()))
+                .convertToFormat(QImage::Format_RGB32);
+        return {};
+    }
+
+private:
+    fs::path m_dir;
+    std::jthread m_thread;
+};
+
+// What of a picture is neither the desktop as it was nor one of the movies'
+// colours: a window that has come onto the screen before its movie drew.
+// The compositor's shadow around a window darkens the desktop by at most half;
+// a window that is still blank is white, black or one flat colour.
+bool Shadow(QRgb p, QRgb desktop) {
+    const auto darker = [](int a, int b) { return a <= b + 4 && 2 * a + 8 >= b; };
+    return darker(qRed(p), qRed(desktop)) && darker(qGreen(p), qGreen(desktop)) &&
+           darker(qBlue(p), qBlue(desktop));
+}
+
+int StrangePixels(const QImage& shot, const QImage& desktop, std::initializer_list<QRgb> movies) {
+    int strange = 0;
+    for (int y = kPanelHeight; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb p = shot.pixel(x, y);
+            if (Near(p, desktop.pixel(x, y), 4) || Shadow(p, desktop.pixel(x, y)))
+                continue;
+            if (std::none_of(movies.begin(), movies.end(), [&](QRgb m) { return Near(p, m); }))
+                ++strange;
+        }
+    }
+    return strange;
+}
+
+int PixelsOf(const QImage& shot, QRgb colour) {
+    int n = 0;
+    for (int y = kPanelHeight; y < shot.height(); y += 4) {
+        for (int x = 0; x < shot.width(); x += 4)
+            n += Near(shot.pixel(x, y), colour);
+    }
+    return n;
+}
+
+class WaylandRun : public PlayerRun {
+protected:
+    void SetUp() override {
+        PlayerRun::SetUp();
+        if (std::getenv("WAYLAND_DISPLAY") == nullptr)
+            GTEST_SKIP() << "needs a Wayland compositor (tests/e2e/wayland-session)";
+        // As a reader's session: the Player picks its platform itself.
+        env = {{"QT_QPA_PLATFORM", ""}, {"PLAYER_TRACE", "1"}};
+        // The desktop as it is before the Player, once the shell has drawn it (and
+        // once the last test's windows are gone).
+        static QImage empty;
+        int n = 0;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                QImage shot = Photographer::TakeOne(dir / ("desktop" + std::to_string(n++)));
+                const bool settled = !shot.isNull() && shot == desktopShot &&
+                                     !Near(shot.pixel(512, 400), qRgb(0, 0, 0)) &&
+                                     (empty.isNull() || shot == empty);
+                desktopShot = std::move(shot);
+                return settled;
+            },
+            20s))
+            << "weston-screenshooter took nothing, or the desktop never settled";
+        if (empty.isNull())
+            empty = desktopShot;
+    }
+
+    bool StderrHas(const std::string& text, std::chrono::milliseconds limit = 30s) {
+        return WaitUntil([&] { return Stderr().find(text) != std::string::npos; }, limit);
+    }
+    // Milliseconds of a timeline mark, or -1.
+    double Mark(const std::string& what) const {
+        const std::string log = Stderr();
+        const size_t at = log.find(" " + what + "\n");
+        if (at == std::string::npos)
+            return -1;
+        const size_t start = log.rfind("[timeline] ", at);
+        return std::stod(log.substr(start + 11, at - start - 11));
+    }
+
+    // An issue whose loading movie and main movie each fill their window with
+    // one colour, without a title strip: any other colour on the screen is a
+    // window seen before its movie drew.
+    void ColourIssue(const std::string& more = "") {
+        Config(
+            "<MSG><Wnd Width='640' Height='480' bShowLoading='TRUE' LoadX='300' "
+            "LoadY='200'/></MSG>");
+        Script("fill\t40a060\nfs\tstart\nnote\tshown\n" + more);
+        loadingMovie = COLOUR_PROBE_SWF;
+        ASSERT_TRUE(Pack());
+    }
+
+    void Save(const QImage& shot, const std::string& name) {
+        fs::create_directories(SCREENSHOT_DIR);
+        shot.save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + name + ".png"));
+    }
+
+    // Photographs the Player from launch until it has been shown for a second.
+    std::vector<QImage> PhotographStart() {
+        Photographer photographer(dir / "shots");
+        Start(dir / "issue.bin");
+        const bool shown = WaitUntil([&] { return Log().find("shown") != std::string::npos; }, 40s);
+        std::this_thread::sleep_for(1s);
+        std::vector<QImage> shots = photographer.Stop();
+        EXPECT_TRUE(shown) << Stderr();
+        return shots;
+    }
+
+    void ExpectNeverBlank(const std::vector<QImage>& shots, const std::string& prefix) {
+        ASSERT_GE(shots.size(), 5u);
+        int sawLoading = 0, sawMain = 0;
+        for (size_t i = 0; i < shots.size(); ++i) {
+            const int strange = StrangePixels(shots[i], desktopShot, {kLoadingColour, kMainColour});
+            // A window's worth of its own: 300 x 200 would be 60,000.
+            if (strange > 2000) {
+                Save(shots[i], prefix + "-blank-" + std::to_string(i));
+                ADD_FAILURE() << "picture " << i << " of " << shots.size() << ": " << strange
+                              << " pixels neither the desktop nor a movie";
+            }
+            sawLoading += PixelsOf(shots[i], kLoadingColour) > 1000;
+            sawMain += PixelsOf(shots[i], kMainColour) > 1000;
+        }
+        EXPECT_GT(sawLoading, 0) << "the loading window was never seen\n" << Stderr();
+        EXPECT_GT(sawMain, 0) << "the main window was never seen";
+        Save(shots.back(), prefix + "-last");
+        Save(desktopShot, prefix + "-desktop");
+        // Each window comes onto the screen after its movie has drawn.
+        EXPECT_GT(Mark("loading window shown"), 0);
+        EXPECT_GT(Mark("main window shown"), Mark("engine 1 first frame"));
+        EXPECT_GT(Mark("engine 1 first frame"), 0);
+    }
+
+    QImage desktopShot;
+};
+
+}  // namespace
+
+// The Player takes XWayland where the session has it: the loading window and
+// the main window come where the Player puts them, drawn.
+TEST_F(WaylandRun, ThroughXWaylandNoWindowIsSeenBlank) {
+    ColourIssue();
+    const std::vector<QImage> shots = PhotographStart();
+    ExpectNeverBlank(shots, "xwayland");
+    test::X11Desktop x11;
+    ASSERT_TRUE(x11.IsOpen());
+    const auto w = x11.Find("issue");  // named by the issue's file
+    ASSERT_TRUE(w) << "the main window is no X11 window: not on XWayland";
+    // Where weston's window manager put it: it places new windows itself.
+    EXPECT_EQ(w->geometry.size(), QSize(640, 480));
+    kill(pid, SIGTERM);
+    EXPECT_TRUE(WaitForExit(10s));
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+// Where there is no X server at all, the Player is a Wayland client: its
+// windows are shown drawn all the same, where the compositor puts them.
+TEST_F(WaylandRun, AsAWaylandClientNoWindowIsSeenBlank) {
+    env.emplace_back("DISPLAY", "");
+    ColourIssue();
+    const std::vector<QImage> shots = PhotographStart();
+    ExpectNeverBlank(shots, "wayland");
+    kill(pid, SIGTERM);
+    EXPECT_TRUE(WaitForExit(10s));
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+// A dialog comes up over the magazine, drawn. (No answer by a click here: an
+// XTest click ends weston's XWayland server.)
+TEST_F(WaylandRun, AnAlertAppears) {
+    unattendedBoxes = false;
+    ColourIssue("ei\tbrivol_alert\t你好 hello\nnote\tanswered\n");
+    Start(dir / "issue.bin");
+    test::X11Desktop x11;
+    std::optional<test::X11Window> box;
+    ASSERT_TRUE(WaitUntil([&] { return (box = x11.Find("信息")) && box->viewable; }, 40s))
+        << Stderr();
+    std::this_thread::sleep_for(300ms);
+    const QImage shot = Photographer::TakeOne(dir / "alert");
+    Save(shot, "xwayland-alert");
+    EXPECT_FALSE(
+        Near(shot.pixel(box->geometry.center()), desktopShot.pixel(box->geometry.center())))
+        << "not on the screen";
+    kill(pid, SIGTERM);
+    EXPECT_TRUE(WaitForExit(10s));
+    EXPECT_TRUE(Workspaces().empty());
+}
+
+// The demo issue: drawn where the compositor put it, and ended cleanly.
+TEST_F(WaylandRun, TheDemoIssueIsDrawnAndEnds) {
+    Start(DEMO_ISSUE);
+    test::X11Desktop x11;
+    const std::string title = "示例杂志 · Demo Magazine";
+    std::optional<test::X11Window> w;
+    ASSERT_TRUE(WaitUntil([&] { return (w = x11.Find(title)) && w->viewable; }, 40s)) << Stderr();
+    // Found by its sidebar's colour: weston's window manager puts X11 windows at
+    // places of its own, and their X11 coordinates are not the output's.
+    int n = 0;
+    QImage drawn;
+    EXPECT_TRUE(WaitUntil([&] {
+        drawn = Photographer::TakeOne(dir / ("d" + std::to_string(n++)));
+        return PixelsOf(drawn, qRgb(0x1d, 0x5f, 0xa8)) > 2000;
+    })) << "not drawn";
+    Save(drawn, "xwayland-demo");
+    kill(pid, SIGTERM);
+    ASSERT_TRUE(WaitForExit(10s));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(Workspaces().empty());
+}
