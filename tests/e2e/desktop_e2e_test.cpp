@@ -560,3 +560,36 @@ TEST_F(NoTrayRun, TheWindowFollowsATrayHostThatComesAndGoes) {
     EXPECT_TRUE(WaitUntil([&] { return MainBackDrawn(); }));
     Terminate();
 }
+
+// A desktop whose tray is a StatusNotifier host (KDE Plasma, GNOME with its
+// AppIndicator extension): the icon registers there, the window hides into it,
+// and comes back when the host goes. Needs a session bus (dbus-run-session).
+TEST_F(NoTrayRun, AStatusNotifierHostTakesTheIconAndGivesTheWindowBack) {
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a session bus";
+    const std::string watcherLog = dir / "watcher.txt";
+    test::WriteFile(watcherLog, "");
+    const pid_t watcher = fork();
+    if (watcher == 0) {
+        execl("/usr/bin/python3", "python3", STATUS_NOTIFIER_WATCHER, watcherLog.c_str(), nullptr);
+        _exit(127);
+    }
+    const auto watcherSays = [&](const std::string& text) {
+        return WaitUntil(
+            [&] { return test::ReadFile(watcherLog).find(text) != std::string::npos; });
+    };
+    ASSERT_TRUE(watcherSays("ready"));
+    Prepare("ei\tbrivol_systray\t1", "ei\tbrivol_hidewindow");
+    Start(dir / "issue.bin");
+    ASSERT_TRUE(LogHas("shown")) << Stderr();
+    ASSERT_TRUE(WaitUntil([&] { return MainBackDrawn(); }));
+    Signal("hide");
+    EXPECT_TRUE(watcherSays("item ")) << "the icon did not register";
+    Signal("then");
+    ASSERT_TRUE(LogHas("done"));
+    EXPECT_TRUE(WaitUntil([&] { return MainWithdrawn(); })) << "not hidden into the host's tray";
+    kill(watcher, SIGTERM);
+    waitpid(watcher, nullptr, 0);
+    EXPECT_TRUE(WaitUntil([&] { return MainBackDrawn(); })) << "lost with its tray host";
+    Terminate();
+}
