@@ -176,8 +176,9 @@ TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
     waitpid(running, nullptr, 0);
 }
 
-// On a real X server (this test runs under xvfb-run): after "start" the main
-// window has the configured size, centred, with the configured title.
+// On a real X server (this test runs under xvfb-run): after "start", once its
+// movie has drawn, the main window is shown with the configured size, centred,
+// with the configured title.
 TEST_F(PlayerRun, StartShowsTheConfiguredWindowOnX11) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs an X server";
@@ -186,7 +187,8 @@ TEST_F(PlayerRun, StartShowsTheConfiguredWindowOnX11) {
     Script("fs\tstart\nnote\tshown\nwait\t2000\nfs\tquit\n");
     std::string geometry;
     onTick = [&] {
-        if (!geometry.empty() || Log().find("shown") == std::string::npos)
+        if (geometry.find("IsViewable") != std::string::npos ||
+            Log().find("shown") == std::string::npos)
             return;
         // xwininfo is part of x11-utils; the window is found by its title.
         FILE* p = popen("xwininfo -name 'E2E 窗口' 2>/dev/null", "r");
