@@ -100,10 +100,9 @@ void CLoading::OnConfigWait() {
             // it blank. A Wayland client cannot keep a window off the screen; it
             // is mapped only then.
             m_place = QPoint(r.left, r.top);
-            if (QGuiApplication::platformName() == "xcb")
-                setGeometry(kOffScreen, kOffScreen, w, h);
-            else
-                setGeometry(r.left, r.top, w, h);
+            const bool waitsOffScreen = QGuiApplication::platformName() == "xcb";
+            setGeometry(waitsOffScreen ? QRect(kOffScreen, kOffScreen, w, h)
+                                       : QRect(m_place, QSize(w, h)));
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
                 m_flash.SetEvents({.movieFailed = [this](const QString&) { SettleMovie(); },
                                    .firstFrame =
@@ -112,7 +111,7 @@ void CLoading::OnConfigWait() {
                                            CentreAndShowOnTop();
                                            SettleMovie();
                                        }});
-                if (QGuiApplication::platformName() == "xcb")
+                if (waitsOffScreen)
                     show();
                 m_flash.SetMovie(QString::fromStdString(
                     platform::NativePath(m_extraction.loadingMoviePath.Get())));

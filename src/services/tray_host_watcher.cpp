@@ -68,11 +68,10 @@ void TrayHostWatcher::OnX11Events() {
     while (XPending(d)) {
         XEvent e;
         XNextEvent(d, &e);
-        if (e.type == ClientMessage && e.xclient.message_type == m_manager &&
-            static_cast<unsigned long>(e.xclient.data.l[1]) == m_selection) {
-            FollowTrayOwner();
-            change = true;
-        } else if (e.type == DestroyNotify && m_owner && e.xdestroywindow.window == m_owner) {
+        const bool arrived = e.type == ClientMessage && e.xclient.message_type == m_manager &&
+                             static_cast<unsigned long>(e.xclient.data.l[1]) == m_selection;
+        const bool left = e.type == DestroyNotify && m_owner && e.xdestroywindow.window == m_owner;
+        if (arrived || left) {
             FollowTrayOwner();
             change = true;
         }

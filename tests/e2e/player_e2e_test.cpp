@@ -151,9 +151,10 @@ TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
     const auto isGone = [&](const fs::path& w) {
         return [&, w] { return !fs::exists(w) && !fs::exists(w.string() + ".lock"); };
     };
+    const auto ready = [&] { return Log().find("ready") != std::string::npos; };
     // The next start removes it; that Player is killed after "start".
     test::WriteFile(dir / "log.txt", "");
-    killWhen([&] { return Log().find("ready") != std::string::npos; });
+    killWhen(ready);
     EXPECT_TRUE(test::WaitUntil(isGone(duringExtraction[0]), 10s));
     const auto afterStart = Workspaces();
     ASSERT_EQ(afterStart.size(), 1u);
@@ -161,14 +162,14 @@ TEST_F(PlayerRun, WhatAKilledPlayerLeftIsRemovedByTheNextStart) {
     // A Player that runs on removes that one; one more start leaves it its own.
     test::WriteFile(dir / "log.txt", "");
     Start(dir / "issue.bin");
-    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    ASSERT_TRUE(test::WaitUntil(ready, 30s));
     const pid_t running = std::exchange(pid, -1);
     EXPECT_TRUE(test::WaitUntil(isGone(afterStart[0]), 10s));
     const auto runningWorkspace = Workspaces();
     ASSERT_EQ(runningWorkspace.size(), 1u);
     test::WriteFile(dir / "log.txt", "");
     Start(dir / "issue.bin");
-    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("ready") != std::string::npos; }, 30s));
+    ASSERT_TRUE(test::WaitUntil(ready, 30s));
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(fs::exists(runningWorkspace[0] / "vellmain.swf"))
         << "a running Player's workspace went";
