@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -8,33 +9,65 @@
 #include "platform/text.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    const auto error = [](std::string why) {
+        return CommandLine{CommandLine::Action::Error, {}, std::move(why)};
+    };
     CommandLine c;
-    bool options = true;
-    for (const std::string& a : args) {
+    std::vector<std::string> files;
+    bool options = true, sized = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (options && a == "--") {
             options = false;
         } else if (options && (a == "-h" || a == "--help")) {
             return {CommandLine::Action::Help, {}, {}};
         } else if (options && (a == "-V" || a == "--version")) {
             return {CommandLine::Action::Version, {}, {}};
+        } else if (options && a == "--thumbnail") {
+            c.action = CommandLine::Action::Thumbnail;
+        } else if (options && a == "--size") {
+            int size = 0;
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), size);
+            if (ec != std::errc() || end != value.data() + value.size() || size < 16 || size > 4096)
+                return error("--size takes a number of pixels from 16 to 4096");
+            c.coverSize = size;
+            sized = true;
         } else if (options && a.size() > 1 && a[0] == '-') {
-            return {CommandLine::Action::Error, {}, "unknown option " + a};
-        } else if (!c.issue.empty()) {
-            return {CommandLine::Action::Error, {}, "one issue at a time"};
+            return error("unknown option " + a);
         } else {
-            c.issue = a;
+            files.push_back(a);
         }
     }
+    if (c.action == CommandLine::Action::Thumbnail) {
+        if (files.size() != 2)
+            return error("--thumbnail takes ISSUE OUT.png");
+        c.issue = files[0];
+        c.cover = files[1];
+        return c;
+    }
+    if (sized)
+        return error("--size goes with --thumbnail");
+    if (files.size() > 1)
+        return error("one issue at a time");
+    if (!files.empty())
+        c.issue = files[0];
     return c;
 }
 
 std::string HelpText(const std::string& program) {
     return "usage: " + program +
            " [ISSUE]\n"
+           "       " +
+           program +
+           " --thumbnail ISSUE OUT.png [--size N]\n"
            "Reads an electronic magazine issue: one made for this Player, or one made for\n"
            "the Windows viewer (an .exe with the issue appended), opened as it is.\n"
            "Without ISSUE the Player reads the issue appended to itself, or asks for one.\n"
            "\n"
+           "  --thumbnail    writes the issue's cover as a PNG instead, without a window:\n"
+           "                 its main window once the movie has started, at most N pixels\n"
+           "                 wide and high (--size, 256 by default)\n"
            "  -h, --help     this text\n"
            "  -V, --version  the version\n";
 }

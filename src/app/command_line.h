@@ -1,15 +1,18 @@
 #pragma once
-// The Player's command line: `player [ISSUE]`, `--help`, `--version`. Read
-// before any window exists, so that it works without a display.
+// The Player's command line: `player [ISSUE]`, `--thumbnail ISSUE OUT.png
+// [--size N]`, `--help`, `--version`. Read before any window exists, so that it
+// works without a display.
 
 #include <string>
 #include <vector>
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error };
+    enum class Action { Run, Thumbnail, Help, Version, Error };
     Action action = Action::Run;
     std::string issue;  // the file to read the issue from; empty: the Player's own file
     std::string error;  // for Action::Error
+    std::string cover;  // for Action::Thumbnail: the PNG to write
+    int coverSize = 256;
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/cover_run.h"
 #include "app/issue_chooser.h"
 #include "app/player_app.h"
 #include "app/player_dlg.h"
@@ -76,16 +77,21 @@ int main(int argc, char** argv) {
                          program.c_str());
             return 2;
         case CommandLine::Action::Run:
+        case CommandLine::Action::Thumbnail:
             break;
     }
     std::string issue = command.issue, why;
     if (!issue.empty()) {
+        // Only the package's end is read: a file that holds no issue costs
+        // little, a thumbnailer's run on any executable included.
         if (!HoldsIssue(issue, why)) {
             std::fprintf(stderr, "%s: %s\n", program.c_str(), why.c_str());
             return 1;
         }
         issue = std::filesystem::absolute(issue).string();
     }
+    if (command.action == CommandLine::Action::Thumbnail)
+        return RunCover(command, argv[0]);
     PrepareWebEngine();
     // Qt reads no options of its own from the reader's command line.
     std::vector<char*> qtArguments = QtArguments(argv[0]);

@@ -36,6 +36,9 @@ bool CPlayerApp::InitInstance() {
         QString::fromStdString(platform::NativePath(g_workspaceDir)),
         QString::fromStdString(Identity(g_exePath)));
     auto dlg = std::make_unique<CPlayerDlg>();
+    std::optional<CoverShot> cover;
+    if (m_cover)
+        cover.emplace(*dlg, *m_cover);
     // The main window is not run as a modal dialog: a modal loop ends as soon as
     // its window hides (hiding to the tray would end the Player), and it takes
     // input away from every other window, the tray icon's among them. It shows
@@ -45,6 +48,8 @@ bool CPlayerApp::InitInstance() {
     if (!dlg->Ended())
         loop.exec();
     m_exitCode = dlg->ExitCode();
+    if (cover && !cover->Written())
+        m_exitCode = 1;
     dlg.reset();  // its destructor takes the secondary windows with it
     return false;
 }

@@ -120,6 +120,7 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
              [this] {
                  m_mainMovieDrawn = true;
                  ShowWhenDrawn();
+                 ReportWhenDrawn();
              },
          .fullScreen = [this](bool on) { SetMovieFullScreen(on); }});
     NotifyEditorWindow(1);
@@ -178,6 +179,7 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
         move(screen.x() + (screen.width() - w) / 2, screen.y() + (screen.height() - h) / 2);
     }
     update();
+    m_started = true;
     m_showPending = true;
     if (!isVisible() && !m_mainMovieDrawn) {
         // Drawn or not, the reader waits no longer than this.
@@ -195,6 +197,12 @@ void CPlayerDlg::ShowWhenDrawn(bool waitedEnough) {
     if (!isVisible())
         platform::TimelineMark("main window shown");
     show();
+    ReportWhenDrawn();
+}
+
+void CPlayerDlg::ReportWhenDrawn() {
+    if (m_started && m_mainMovieDrawn && isVisible() && !std::exchange(m_drawnReported, true))
+        emit mainWindowDrawn();
 }
 
 void CPlayerDlg::SetMovieFullScreen(bool on) {
@@ -265,9 +273,7 @@ void CPlayerDlg::ApplyWindowConfig() {
         m_state.m_title = config->title;
         SetWindowText(config->title);
         m_state.m_titleHeight = config->showTitle ? 16 : 0;
-        if (!config->titleBitmap.empty()) {
-            m_titleBitmap = QPixmap(Native(WorkspacePath(config->titleBitmap)), "BMP");
-        }
+        m_titleBitmap = IssueTitleBitmap();
         if (m_titleBitmap.isNull())
             m_titleBitmap = QPixmap(":/res/title.bmp");
         ShowPlayerWindow(config->fullScreen);
@@ -277,6 +283,13 @@ void CPlayerDlg::ApplyWindowConfig() {
         m_titleBitmap = QPixmap(":/res/title.bmp");
     SetWindowText({});
     ShowPlayerWindow(false);
+}
+
+QPixmap CPlayerDlg::IssueTitleBitmap() const {
+    const auto config = ReadMainWindowConfig(ConfigPath());
+    if (!config || config->titleBitmap.empty())
+        return {};
+    return QPixmap(Native(WorkspacePath(config->titleBitmap)), "BMP");
 }
 
 void CPlayerDlg::SetWindowText(const std::u16string& title) {

@@ -44,6 +44,8 @@ public:
         return m_secondaryWindows;
     }
     const QPixmap& TitleBitmap() const { return m_titleBitmap; }
+    // The title bitmap config.xml names, or a null pixmap.
+    QPixmap IssueTitleBitmap() const;
 
     // PlayerHost
     PlayerState& State() override { return m_state; }
@@ -85,6 +87,10 @@ public:
                              const std::u16string& name, const std::u16string& value) override;
     void OpenWebPage(const std::u16string& url) override;
 
+signals:
+    // The movie has sent "start" and drawn, and the window is on the screen.
+    void mainWindowDrawn();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -107,6 +113,7 @@ private:
     void SetMovieFullScreen(bool on);
     // Shows the window laid out by "start" once the main movie has drawn.
     void ShowWhenDrawn(bool waitedEnough = false);
+    void ReportWhenDrawn();
 
     PlayerState m_state;
     CShockwaveflash1 m_flash;
@@ -121,6 +128,8 @@ private:
     bool m_mainMovieDrawn = false;
     bool m_showPending = false;  // laid out, waiting for the movie to draw
     bool m_inTray = false;       // hidden to the tray (or minimised where there is none)
+    bool m_started = false;      // the movie has sent "start"
+    bool m_drawnReported = false;
     QRect m_windowedGeometry, m_windowedMovieGeometry;
     static constexpr int kLoadingHeadStartMs = 3000;
     static constexpr int kShowLimitMs = 3000;

@@ -30,6 +30,7 @@ public:
     void CentreAndShowOnTop();
 
     int FlashActive() const { return m_flashActive; }
+    bool MovieDrawn() const { return m_movieDrawn; }
     // The loading movie is on its way: started, not yet drawn nor failed.
     bool MovieSettling() const { return m_flashActive == 1 && !m_movieSettled; }
     CShockwaveflash1& Flash() { return m_flash; }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "e2e/player_run.h"
+#include "support/colours.h"
 #include "support/x11_desktop.h"
 
 namespace fs = std::filesystem;
@@ -17,25 +18,6 @@ using test::WaitUntil;
 namespace {
 
 constexpr const char* kTitle = "Desktop 桌面";
-
-bool IsColour(QRgb pixel, QRgb colour) {
-    const auto near = [](int a, int b) { return std::abs(a - b) <= 8; };
-    return near(qRed(pixel), qRed(colour)) && near(qGreen(pixel), qGreen(colour)) &&
-           near(qBlue(pixel), qBlue(colour));
-}
-
-// Every process that inherited this environment entry (the Player's web-engine
-// helpers do).
-int ProcessesWithEnvironment(const std::string& entry) {
-    int count = 0;
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        std::ifstream in(e.path() / "environ", std::ios::binary);
-        std::string env((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (env.find(entry + '\0') != std::string::npos)
-            ++count;
-    }
-    return count;
-}
 
 class DesktopRun : public PlayerRun {
 protected:
@@ -217,7 +199,7 @@ TEST_F(DesktopRun, AnotherMagazineShowsItselfAndGoesBack) {
     EXPECT_TRUE(WaitUntil([&] {
         const auto w = Main();
         return w &&
-               IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x80, 0x40, 0xc0));
+               test::IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x80, 0x40, 0xc0));
     })) << "the second magazine's movie is not drawn";
     Shot("desktop-second-magazine");
     Signal("back");
@@ -246,7 +228,7 @@ TEST_F(DesktopRun, ATerminationSignalEndsThePlayerWithADialogOpen) {
         ASSERT_TRUE(WaitForExit(3s)) << "still running 3 s after SIGTERM";
         EXPECT_TRUE(Workspaces().empty());
         EXPECT_TRUE(
-            WaitUntil([&] { return ProcessesWithEnvironment("TMPDIR=" + (dir / "tmp")) == 0; }, 3s))
+            WaitUntil([&] { return test::ProcessesWithEnvironment("TMPDIR=" + (dir / "tmp")) == 0; }, 3s))
             << "web-engine processes outlived the Player";
     }
 }
@@ -265,7 +247,7 @@ TEST_F(DesktopRun, FullScreenCoversEveryRow) {
     const auto covered = [&] {
         shot = desktop.Screenshot();
         for (int y = 0; y < shot.height(); ++y) {
-            if (!IsColour(shot.pixel(shot.width() / 2, y), qRgb(0xc0, 0x30, 0x20)))
+            if (!test::IsColour(shot.pixel(shot.width() / 2, y), qRgb(0xc0, 0x30, 0x20)))
                 return false;
         }
         return true;
@@ -286,13 +268,13 @@ TEST_F(DesktopRun, TheDemoIssueFillsTheScreen) {
         w = desktop.Find(demoTitle);
         movie = w ? w->geometry.topLeft() + QPoint(0, 16) : QPoint();
         return w && w->geometry.topLeft() == QPoint((1024 - 800) / 2, (768 - 600) / 2) &&
-               IsColour(desktop.Screenshot().pixel(movie + QPoint(5, 300)), qRgb(0x1d, 0x5f, 0xa8));
+               test::IsColour(desktop.Screenshot().pixel(movie + QPoint(5, 300)), qRgb(0x1d, 0x5f, 0xa8));
     })) << "not drawn";
     ASSERT_TRUE(test::X11Desktop::Click(movie.x() + 75, movie.y() + 181, 1));  // Tools
     // The first button of the Tools page, drawn once the page is there.
     const QPoint fullScreen = movie + QPoint(166 + 188, 16 + 13);  // right of its label
     ASSERT_TRUE(WaitUntil(
-        [&] { return IsColour(desktop.Screenshot().pixel(fullScreen), qRgb(0xe8, 0xf0, 0xfb)); }));
+        [&] { return test::IsColour(desktop.Screenshot().pixel(fullScreen), qRgb(0xe8, 0xf0, 0xfb)); }));
     ASSERT_TRUE(test::X11Desktop::Click(fullScreen.x(), fullScreen.y(), 1));
     ASSERT_TRUE(WaitUntil([&] {
         return (w = desktop.Find(demoTitle)) && w->geometry == QRect(0, 0, 1024, 768);
@@ -301,7 +283,7 @@ TEST_F(DesktopRun, TheDemoIssueFillsTheScreen) {
     EXPECT_TRUE(WaitUntil([&] {
         const QImage shot = desktop.Screenshot();
         for (int y = 0; y < shot.height(); ++y) {
-            if (!IsColour(shot.pixel(5, y), qRgb(0x1d, 0x5f, 0xa8)))
+            if (!test::IsColour(shot.pixel(5, y), qRgb(0x1d, 0x5f, 0xa8)))
                 return false;
         }
         return true;
@@ -345,7 +327,7 @@ TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     const QPoint stage = main->geometry.topLeft() + QPoint(30 + 250, 40 + 150);
     // The main window first, drawn.
     ASSERT_TRUE(WaitUntil(
-        [&] { return IsColour(desktop.Screenshot().pixel(stage), qRgb(255, 255, 255)); }));
+        [&] { return test::IsColour(desktop.Screenshot().pixel(stage), qRgb(255, 255, 255)); }));
     const QRgb before = desktop.Screenshot().pixel(stage);
     Signal("open");
     ASSERT_TRUE(LogHas("opened", 10s));
@@ -358,7 +340,7 @@ TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     // a few milliseconds after a window maps is not the program's.
     std::this_thread::sleep_for(100ms);
     const QRgb first = desktop.Screenshot().pixel(stage);
-    EXPECT_TRUE(IsColour(first, qRgb(0x30, 0x80, 0xf0))) << "appeared blank: " << std::hex << first;
+    EXPECT_TRUE(test::IsColour(first, qRgb(0x30, 0x80, 0xf0))) << "appeared blank: " << std::hex << first;
     Shot("desktop-secondary-window");
     std::fprintf(stderr, "secondary window drawn %lld ms after opening\n",
                  static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -444,7 +426,7 @@ TEST_F(DesktopRun, TheLoadingWindowIsNeverSeenBlank) {
     const QImage first = desktop.Screenshot();
     first.save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/desktop-loading-first.png"));
     const QPoint stage = place.topLeft() + QPoint(250, 150);  // clear of the probe's own drawing
-    EXPECT_TRUE(IsColour(first.pixel(stage), qRgb(0x30, 0x80, 0xf0)))
+    EXPECT_TRUE(test::IsColour(first.pixel(stage), qRgb(0x30, 0x80, 0xf0)))
         << "first seen as " << std::hex << first.pixel(stage);
     Signal("go");
     ASSERT_TRUE(LogHas("shown"));
@@ -508,7 +490,7 @@ protected:
     bool MainBackDrawn() const {
         const auto w = Main();
         return w && w->viewable &&
-               IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x40, 0xa0, 0x60));
+               test::IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x40, 0xa0, 0x60));
     }
 
     pid_t tray = -1;

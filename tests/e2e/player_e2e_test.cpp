@@ -237,6 +237,15 @@ TEST_F(PlayerRun, TheCommandLineIsAnsweredWithoutADisplay) {
     std::tie(status, out) = RunWithoutDisplay("--frobnicate");
     EXPECT_EQ(status, 2);
     EXPECT_NE(out.find("unknown option --frobnicate"), std::string::npos) << out;
+    for (const auto& [wrong, why] : std::vector<std::pair<std::string, std::string>>{
+             {"--thumbnail a.exe", "--thumbnail takes ISSUE OUT.png"},
+             {"--thumbnail a.exe b.png --size 8", "--size takes a number"},
+             {"--thumbnail a.exe b.png --size 64x", "--size takes a number"},
+             {"--size 64 a.exe", "--size goes with --thumbnail"}}) {
+        std::tie(status, out) = RunWithoutDisplay(wrong);
+        EXPECT_EQ(status, 2) << wrong;
+        EXPECT_NE(out.find(why), std::string::npos) << out;
+    }
     test::WriteFile(dir / "notes.txt", "not an issue");
     std::tie(status, out) = RunWithoutDisplay(dir / "notes.txt");
     EXPECT_EQ(status, 1);

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "e2e/player_run.h"
+#include "support/colours.h"
 #include "support/x11_desktop.h"
 
 using namespace std::chrono_literals;
@@ -15,11 +16,6 @@ namespace {
 constexpr QRgb kLoadingColour = qRgb(0x30, 0x80, 0xf0);  // the colour probe's stage
 constexpr QRgb kMainColour = qRgb(0x40, 0xa0, 0x60);
 constexpr int kPanelHeight = 32;  // weston's panel, whose clock changes
-
-bool Near(QRgb a, QRgb b, int by = 8) {
-    return std::abs(qRed(a) - qRed(b)) <= by && std::abs(qGreen(a) - qGreen(b)) <= by &&
-           std::abs(qBlue(a) - qBlue(b)) <= by;
-}
 
 // The compositor's own pictures of its output, one every ~100 ms while running.
 class Photographer {
@@ -82,9 +78,9 @@ int StrangePixels(const QImage& shot, const QImage& desktop, std::initializer_li
     for (int y = kPanelHeight; y < shot.height(); ++y) {
         for (int x = 0; x < shot.width(); ++x) {
             const QRgb p = shot.pixel(x, y);
-            if (Near(p, desktop.pixel(x, y), 4) || Shadow(p, desktop.pixel(x, y)))
+            if (test::IsColour(p, desktop.pixel(x, y), 4) || Shadow(p, desktop.pixel(x, y)))
                 continue;
-            if (std::none_of(movies.begin(), movies.end(), [&](QRgb m) { return Near(p, m); }))
+            if (std::none_of(movies.begin(), movies.end(), [&](QRgb m) { return test::IsColour(p, m); }))
                 ++strange;
         }
     }
@@ -95,7 +91,7 @@ int PixelsOf(const QImage& shot, QRgb colour) {
     int n = 0;
     for (int y = kPanelHeight; y < shot.height(); y += 4) {
         for (int x = 0; x < shot.width(); x += 4)
-            n += Near(shot.pixel(x, y), colour);
+            n += test::IsColour(shot.pixel(x, y), colour);
     }
     return n;
 }
@@ -116,7 +112,7 @@ protected:
             [&] {
                 QImage shot = Photographer::TakeOne(dir / ("desktop" + std::to_string(n++)));
                 const bool settled = !shot.isNull() && shot == desktopShot &&
-                                     !Near(shot.pixel(512, 400), qRgb(0, 0, 0)) &&
+                                     !test::IsColour(shot.pixel(512, 400), qRgb(0, 0, 0)) &&
                                      (empty.isNull() || shot == empty);
                 desktopShot = std::move(shot);
                 return settled;
@@ -240,7 +236,7 @@ TEST_F(WaylandRun, AnAlertAppears) {
     const QImage shot = Photographer::TakeOne(dir / "alert");
     Save(shot, "xwayland-alert");
     EXPECT_FALSE(
-        Near(shot.pixel(box->geometry.center()), desktopShot.pixel(box->geometry.center())))
+        test::IsColour(shot.pixel(box->geometry.center()), desktopShot.pixel(box->geometry.center())))
         << "not on the screen";
     kill(pid, SIGTERM);
     EXPECT_TRUE(WaitForExit(10s));

@@ -105,3 +105,19 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 }
 
 }  // namespace test
+
+namespace test {
+
+int ProcessesWithEnvironment(const std::string& entry) {
+    int count = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream in(e.path() / "environ", std::ios::binary);
+        const std::string env((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+        if (env.find(entry + '\0') != std::string::npos)
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace test

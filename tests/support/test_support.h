@@ -60,6 +60,10 @@ private:
 bool WaitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds limit = std::chrono::seconds(10));
 
+// Every process that inherited this environment entry ("NAME=value"): a
+// program's helpers do.
+int ProcessesWithEnvironment(const std::string& entry);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
