@@ -28,7 +28,7 @@ add_custom_target(web_site ALL
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PLAYER_WEB_SITE_DIR}/ruffle
     COMMAND ${CMAKE_COMMAND} -E copy_if_different
             ${web_page}/index.html ${web_page}/frame.html ${web_page}/frame.js ${web_page}/site.css
-            ${web_page}/site.js
+            ${web_page}/site.js ${web_page}/catalogue.js ${web_page}/catalogue.css
             ${PROJECT_SOURCE_DIR}/src/res/web/bridge.js ${PROJECT_SOURCE_DIR}/src/res/title.bmp
             ${web_build}/player-core.js ${web_build}/player-core.wasm
             ${PLAYER_WEB_SITE_DIR}/

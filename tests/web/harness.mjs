@@ -35,11 +35,24 @@ async function freePort() {
 }
 
 // Python's own static file server: no code of ours runs on the server side.
-// Ready once `probe` (a path on the server) answers.
-export async function serve(folder, probe = "/site.json") {
+// Ready once `probe` (a path on the server) answers. With `log`, each request
+// it answered is pushed there as { path, status }.
+export async function serve(folder, probe = "/site.json", log = null) {
   const port = await freePort();
   const server = spawn("python3", ["-m", "http.server", "--bind", "127.0.0.1", String(port), "--directory", folder],
-    { stdio: "ignore" });
+    { stdio: ["ignore", "ignore", log ? "pipe" : "ignore"] });
+  if (log) {
+    let rest = "";
+    server.stderr.setEncoding("utf8");
+    server.stderr.on("data", (text) => {
+      const lines = (rest + text).split("\n");
+      rest = lines.pop();
+      for (const line of lines) {
+        const hit = /"GET (\S+) HTTP\/[\d.]+" (\d+)/.exec(line);
+        if (hit) log.push({ path: decodeURIComponent(hit[1]), status: Number(hit[2]) });
+      }
+    });
+  }
   const origin = "http://127.0.0.1:" + port;
   for (let i = 0; i < 100; ++i) {
     try {
@@ -52,11 +65,19 @@ export async function serve(folder, probe = "/site.json") {
   return { origin, stop: () => server.kill() };
 }
 
+const browserOptions = () => ({
+  executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
+  args: ["--no-sandbox", "--autoplay-policy=no-user-gesture-required", "--enable-unsafe-swiftshader", ...(process.env.EXTRA_FLAGS ? process.env.EXTRA_FLAGS.split(" ") : [])],
+});
+
 export async function launch() {
-  return chromium.launch({
-    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
-    args: ["--no-sandbox", "--autoplay-policy=no-user-gesture-required", "--enable-unsafe-swiftshader", ...(process.env.EXTRA_FLAGS ? process.env.EXTRA_FLAGS.split(" ") : [])],
-  });
+  return chromium.launch(browserOptions());
+}
+
+// A browser as a reader has it, with its cache on the disk in `profile` (a new
+// context's cache is kept in memory and holds no file as large as the engine).
+export async function launchWithProfile(profile, { width = 1024, height = 768 } = {}) {
+  return chromium.launchPersistentContext(profile, { ...browserOptions(), viewport: { width, height } });
 }
 
 // A page of the site with what it did recorded: every request's URL, the
@@ -65,6 +86,12 @@ export async function launch() {
 export async function openSite(browser, origin, { width = 1024, height = 768, path = "/index.html" } = {}) {
   const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true });
   const page = await context.newPage();
+  const seen = recordPage(page);
+  await page.goto(origin + path);
+  return { page, context, seen };
+}
+
+export function recordPage(page) {
   const seen = { requests: [], traces: [], errors: [], console: [] };
   page.on("request", (r) => seen.requests.push(r.url()));
   page.on("pageerror", (e) => seen.errors.push(e.message));
@@ -73,8 +100,7 @@ export async function openSite(browser, origin, { width = 1024, height = 768, pa
     seen.console.push(text);
     if (text.startsWith("[trace] ")) seen.traces.push(text.slice(8));
   });
-  await page.goto(origin + path);
-  return { page, context, seen };
+  return seen;
 }
 
 export async function waitForTimeline(page, what, timeout = 20000) {

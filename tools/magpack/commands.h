@@ -12,5 +12,9 @@ int Extract(const std::vector<std::string>& args);
 int Convert(const std::vector<std::string>& args);
 int ImportRegistry(const std::vector<std::string>& args);
 int ExportWeb(const std::vector<std::string>& args);
+int ExportArchive(const std::vector<std::string>& args);
+
+// The Player installed beside magpack, or built beside it; empty when there is none.
+std::string DefaultPlayer();
 
 }  // namespace magpack

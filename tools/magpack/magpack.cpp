@@ -35,7 +35,18 @@ void Usage(std::FILE* out) {
         "      Exports an issue as a folder of static files that any web server serves and\n"
         "      any current browser reads: the issue's files, the movie engine, the font and\n"
         "      a page playing the issue. With --reg the page imports FILE.reg into the\n"
-        "      reader's browser storage. SITE must be empty, missing or a former export.\n",
+        "      reader's browser storage. SITE must be empty, missing or a former export.\n"
+        "  magpack archive ISSUE_OR_FOLDER... -o SITE [--jobs N] [--no-covers]\n"
+        "                  [--player PLAYER] [--assets DIR]\n"
+        "      Exports many issues (folders searched to the bottom) as one static site:\n"
+        "      a catalogue with covers, titles and a search box, each issue in a folder\n"
+        "      of its own, one shared copy of the page, the engine and the font. Run\n"
+        "      again, it exports only the issues whose bytes changed and drops those\n"
+        "      no longer given. Files that hold no readable issue are listed and left\n"
+        "      out. Covers are drawn by the Player (PLAYER, default: the one installed\n"
+        "      beside magpack), N issues at once (default: one per processor); with\n"
+        "      --no-covers, or where the Player draws none, the title bitmap stands in.\n"
+        "      SITE must be empty, missing or a former archive.\n",
         out);
 }
 
@@ -66,6 +77,8 @@ int main(int argc, char** argv) {
         result = magpack::ImportRegistry(args);
     if (command == "web")
         result = magpack::ExportWeb(args);
+    if (command == "archive")
+        result = magpack::ExportArchive(args);
     if (command == "convert")
         result = magpack::Convert(args);
     if (result == -1) {

@@ -26,6 +26,7 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "services/registry_store.h"
+#include "web_site.h"
 
 #ifndef MAGPACK_WEB_ASSETS
 #define MAGPACK_WEB_ASSETS ""
@@ -74,6 +75,8 @@ bool ParseWebOptions(const std::vector<std::string>& args, WebOptions& o, std::s
     return true;
 }
 
+}  // namespace
+
 std::string Json(std::string_view utf8) {
     std::string out = "\"";
     for (const char c : utf8) {
@@ -108,6 +111,13 @@ fs::path AssetsFolder(const std::string& given) {
         return installed;
     return MAGPACK_WEB_ASSETS;
 }
+
+bool HoldsPageFiles(const fs::path& assets) {
+    return fs::is_regular_file(assets / "index.html") &&
+           fs::is_regular_file(assets / "player-core.wasm");
+}
+
+namespace {
 
 // Makes `site` ready for a new export without losing anything that is not
 // one: an empty or missing folder, or a former export whose issue, font and
@@ -177,18 +187,28 @@ bool ConvertCodePageText(const fs::path& issueFolder) {
     return true;
 }
 
-// A short, stable name for the registry file's contents: the page imports a
-// file it has not imported before.
-std::string ContentId(std::string_view bytes) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+}  // namespace
+
+void ContentHash::Add(std::string_view bytes) {
     for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
+        m_hash ^= static_cast<unsigned char>(c);
+        m_hash *= 1099511628211ull;
     }
+}
+
+std::string ContentHash::Id() const {
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(m_hash));
     return text;
 }
+
+std::string ContentId(std::string_view bytes) {
+    ContentHash hash;
+    hash.Add(bytes);
+    return hash.Id();
+}
+
+namespace {
 
 // Read by the Player's own registry parser, in a store of its own that is
 // thrown away.
@@ -204,16 +224,123 @@ bool ValidRegistryFile(const std::string& bytes) {
 
 }  // namespace
 
+std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::path& folder,
+                                        const SiteShared& shared, std::string& error) {
+    const PackageReading reading =
+        ReadPackageFile(platform::Utf8ToUtf16(issuePath), PackageLayout::Appended);
+    if (!reading) {
+        error = issuePath + ": " + reading.message;
+        return std::nullopt;
+    }
+    // The Player's own extraction: nested packages unpacked, unsafe names refused.
+    const fs::path issueFolder = folder / kIssueFolder;
+    std::error_code ec;
+    fs::create_directories(issueFolder, ec);
+    const std::u16string extracted = platform::Utf8ToUtf16(issueFolder.string());
+    ExtractionProgress progress;
+    ExtractPackageFile(platform::Utf8ToUtf16(fs::absolute(issuePath).string()), extracted,
+                       progress);
+    if (progress.failed || !ConvertCodePageText(issueFolder)) {
+        error = "cannot write the issue's files into " + issueFolder.string();
+        return std::nullopt;
+    }
+    const auto files = FilesBelow(issueFolder);
+    IssueSite out;
+    out.mainMovie = FindIgnoringCase(issueFolder, "vellmain.swf");
+    if (out.mainMovie.empty()) {
+        error = issuePath + " has no main movie vellmain.swf";
+        return std::nullopt;
+    }
+    const std::u16string configPath = platform::JoinPath(extracted, u"config.xml");
+    const auto mainConfig = ReadMainWindowConfig(configPath);
+    const auto loadingConfig = ReadLoadingConfig(configPath);
+    std::string loadingMovie;
+    if (loadingConfig && loadingConfig->showLoading) {
+        const std::string first = platform::NativePath(progress.loadingMoviePath.Get());
+        const std::string relative = fs::relative(first, issueFolder).generic_string();
+        if (files.count(relative) && relative != out.mainMovie)
+            loadingMovie = relative;
+    }
+    std::string titleBitmap = shared.assets + "title.bmp";  // the Player's own
+    if (mainConfig && !mainConfig->titleBitmap.empty()) {
+        const std::string own =
+            FindIgnoringCase(issueFolder, platform::Utf16ToUtf8(mainConfig->titleBitmap));
+        if (!own.empty())
+            titleBitmap = out.titleBitmap = std::string(kIssueFolder) + "/" + own;
+    }
+    out.title = platform::Utf16ToUtf8(mainConfig ? mainConfig->title : std::u16string());
+    out.files = files.size();
+    for (const auto& [name, size] : files)
+        out.bytes += size;
+
+    const bool showTitle = mainConfig && mainConfig->showTitle;
+    std::string json = "{\n";
+    json += "  \"title\": " + Json(out.title) + ",\n";
+    json += "  \"width\": " +
+            std::to_string(mainConfig && mainConfig->width ? *mainConfig->width : 600) + ",\n";
+    json += "  \"height\": " +
+            std::to_string(mainConfig && mainConfig->height ? *mainConfig->height : 500) + ",\n";
+    json += std::string("  \"fullScreen\": ") +
+            (mainConfig && mainConfig->fullScreen ? "true" : "false") + ",\n";
+    json += "  \"titleHeight\": " + std::to_string(showTitle ? 16 : 0) + ",\n";
+    json += "  \"titleBitmap\": " + Json(titleBitmap) + ",\n";
+    json += "  \"mainMovie\": " + Json(out.mainMovie) + ",\n";
+    json +=
+        "  \"loading\": " +
+        (loadingMovie.empty() ? std::string("null")
+                              : "{\"movie\":" + Json(loadingMovie) +
+                                    ",\"width\":" + std::to_string(loadingConfig->loadX) +
+                                    ",\"height\":" + std::to_string(loadingConfig->loadY) + "}") +
+        ",\n";
+    if (!shared.assets.empty())
+        json += "  \"assets\": " + Json(shared.assets) + ",\n";
+    json += "  \"registry\": " + shared.registryJson + ",\n";
+    json += "  \"font\": " + shared.fontJson + ",\n";
+    json += "  \"files\": {";
+    bool first = true;
+    for (const auto& [name, size] : files) {
+        json += (first ? "\n    " : ",\n    ") + Json(name) + ": " + std::to_string(size);
+        first = false;
+    }
+    json += "\n  }\n}\n";
+    if (!WriteWhole((folder / kSiteFile).string(), json)) {
+        error = "cannot write " + (folder / kSiteFile).string();
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string CopyFont(const fs::path& site, const std::string& folderInSite,
+                     const std::string& base) {
+    const auto cjk = FindCjkFont();
+    if (!cjk)
+        return "null";
+    const fs::path name = fs::path(folderInSite) / fs::path(cjk->path).filename();
+    std::error_code ec;
+    fs::create_directories(site / folderInSite, ec);
+    fs::copy_file(cjk->path, site / name, fs::copy_options::update_existing, ec);
+    if (ec)
+        return "null";
+    std::string font = "{\"url\":" + Json(base + name.generic_string()) + ",\"faces\":[";
+    for (size_t i = 0; i < cjk->faces.size(); ++i)
+        font += (i ? "," : "") + Json(cjk->faces[i]);
+    return font + "]}";
+}
+
+bool WriteWhole(const std::string& path, std::string_view bytes) {
+    OutputFile out(path);
+    return out.Get() && std::fwrite(bytes.data(), 1, bytes.size(), out.Get()) == bytes.size() &&
+           out.Commit();
+}
+
 int ExportWeb(const std::vector<std::string>& args) {
     WebOptions o;
     std::string error;
     if (!ParseWebOptions(args, o, error))
         return BadUsage(error);
     const fs::path assets = AssetsFolder(o.assets);
-    if (!fs::is_regular_file(assets / "index.html") ||
-        !fs::is_regular_file(assets / "player-core.wasm")) {
+    if (!HoldsPageFiles(assets))
         return Fail("no web page files in '" + assets.string() + "' (use --assets)");
-    }
     const PackageReading reading =
         ReadPackageFile(platform::Utf8ToUtf16(o.issue), PackageLayout::Appended);
     if (!reading)
@@ -228,100 +355,24 @@ int ExportWeb(const std::vector<std::string>& args) {
     if (!PrepareSite(site, error))
         return Fail(error);
 
-    // The Player's own extraction: nested packages unpacked, unsafe names refused.
-    const fs::path issueFolder = site / kIssueFolder;
-    const std::u16string folder = platform::Utf8ToUtf16(issueFolder.string());
-    ExtractionProgress progress;
-    ExtractPackageFile(platform::Utf8ToUtf16(fs::absolute(o.issue).string()), folder, progress);
-    if (progress.failed || !ConvertCodePageText(issueFolder))
-        return Fail("cannot write the issue's files into " + issueFolder.string());
-    const auto files = FilesBelow(issueFolder);
-    const std::string mainMovie = FindIgnoringCase(issueFolder, "vellmain.swf");
-    if (mainMovie.empty())
-        return Fail(o.issue + " has no main movie vellmain.swf");
-
-    const std::u16string configPath = platform::JoinPath(folder, u"config.xml");
-    const auto mainConfig = ReadMainWindowConfig(configPath);
-    const auto loadingConfig = ReadLoadingConfig(configPath);
-    std::string loadingMovie;
-    if (loadingConfig && loadingConfig->showLoading) {
-        const std::string first = platform::NativePath(progress.loadingMoviePath.Get());
-        const std::string relative = fs::relative(first, issueFolder).generic_string();
-        if (files.count(relative) && relative != mainMovie)
-            loadingMovie = relative;
-    }
-    std::string titleBitmap = "title.bmp";  // the Player's own
-    if (mainConfig && !mainConfig->titleBitmap.empty()) {
-        const std::string own =
-            FindIgnoringCase(issueFolder, platform::Utf16ToUtf8(mainConfig->titleBitmap));
-        if (!own.empty())
-            titleBitmap = std::string(kIssueFolder) + "/" + own;
-    }
-
     std::error_code ec;
     fs::copy(assets, site, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec)
         return Fail("cannot copy the page's files into " + site.string() + ": " + ec.message());
-    std::string font = "null";
-    if (const auto cjk = FindCjkFont()) {
-        const fs::path name = fs::path("font") / fs::path(cjk->path).filename();
-        fs::create_directories(site / "font", ec);
-        fs::copy_file(cjk->path, site / name, fs::copy_options::overwrite_existing, ec);
-        if (!ec) {
-            font = "{\"url\":" + Json(name.generic_string()) + ",\"faces\":[";
-            for (size_t i = 0; i < cjk->faces.size(); ++i)
-                font += (i ? "," : "") + Json(cjk->faces[i]);
-            font += "]}";
-        }
-    }
-    std::string registryJson = "null";
+    SiteShared shared;
+    shared.fontJson = CopyFont(site, "font", "");
     if (!o.reg.empty()) {
-        OutputFile out((site / "registry.reg").string());
-        if (!out.Get() ||
-            std::fwrite(registry.data(), 1, registry.size(), out.Get()) != registry.size() ||
-            !out.Commit()) {
+        if (!WriteWhole((site / "registry.reg").string(), registry))
             return Fail("cannot write " + (site / "registry.reg").string());
-        }
-        registryJson = "{\"url\":\"registry.reg\",\"id\":" + Json(ContentId(registry)) + "}";
+        shared.registryJson = "{\"url\":\"registry.reg\",\"id\":" + Json(ContentId(registry)) + "}";
     }
-
-    const bool showTitle = mainConfig && mainConfig->showTitle;
-    std::string json = "{\n";
-    json += "  \"title\": " + Json(mainConfig ? mainConfig->title : std::u16string()) + ",\n";
-    json += "  \"width\": " +
-            std::to_string(mainConfig && mainConfig->width ? *mainConfig->width : 600) + ",\n";
-    json += "  \"height\": " +
-            std::to_string(mainConfig && mainConfig->height ? *mainConfig->height : 500) + ",\n";
-    json += std::string("  \"fullScreen\": ") +
-            (mainConfig && mainConfig->fullScreen ? "true" : "false") + ",\n";
-    json += "  \"titleHeight\": " + std::to_string(showTitle ? 16 : 0) + ",\n";
-    json += "  \"titleBitmap\": " + Json(titleBitmap) + ",\n";
-    json += "  \"mainMovie\": " + Json(mainMovie) + ",\n";
-    json +=
-        "  \"loading\": " +
-        (loadingMovie.empty() ? std::string("null")
-                              : "{\"movie\":" + Json(loadingMovie) +
-                                    ",\"width\":" + std::to_string(loadingConfig->loadX) +
-                                    ",\"height\":" + std::to_string(loadingConfig->loadY) + "}") +
-        ",\n";
-    json += "  \"registry\": " + registryJson + ",\n";
-    json += "  \"font\": " + font + ",\n";
-    json += "  \"files\": {";
-    bool first = true;
-    for (const auto& [name, size] : files) {
-        json += (first ? "\n    " : ",\n    ") + Json(name) + ": " + std::to_string(size);
-        first = false;
-    }
-    json += "\n  }\n}\n";
-    OutputFile out((site / kSiteFile).string());
-    if (!out.Get() || std::fwrite(json.data(), 1, json.size(), out.Get()) != json.size() ||
-        !out.Commit()) {
-        return Fail("cannot write " + (site / kSiteFile).string());
-    }
+    const auto written = WriteIssueSite(o.issue, site, shared, error);
+    if (!written)
+        return Fail(error);
     std::printf(
         "wrote %s: %zu files of the issue. Any static web server serves it, e.g.\n"
         "  python3 -m http.server --directory %s\n",
-        site.string().c_str(), files.size(), site.string().c_str());
+        site.string().c_str(), written->files, site.string().c_str());
     return 0;
 }
 

@@ -171,7 +171,8 @@
       this.element.allow = "fullscreen";  // a movie's Stage.displayState
       this.element.title = engineId;
       this.ready = new Promise((resolve) => this.element.addEventListener("load", resolve, { once: true }));
-      this.element.src = "frame.html?engine=" + encodeURIComponent(engineId);
+      // An archive's issues share one copy of the page's files (site.assets).
+      this.element.src = (site.assets || "") + "frame.html?engine=" + encodeURIComponent(engineId);
       parent.appendChild(this.element);
     }
     async run(use) {
