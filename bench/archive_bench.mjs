@@ -119,7 +119,7 @@ function untilStart() {
     const start = performance.now();
     const child = spawn(player, [demo], {
       stdio: ["ignore", "ignore", "pipe"],
-      env: { ...process.env, QT_QPA_PLATFORM: "offscreen", DISPLAY: "", WAYLAND_DISPLAY: "" },
+      env: { ...process.env, PLAYER_TRACE: "1", QT_QPA_PLATFORM: "offscreen", DISPLAY: "", WAYLAND_DISPLAY: "" },
     });
     let text = "";
     child.stderr.on("data", (d) => {

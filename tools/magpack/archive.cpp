@@ -126,6 +126,9 @@ std::vector<std::string> Fields(const std::string& line) {
 struct State {
     std::string sharedId;  // the page's and the font's folders the issues point at
     std::map<std::string, ArchivedIssue> bySource;  // by the ContentId of the path
+    // The content ids of the shared files by their path's id, size and time:
+    // the engine and the font are read once, not at every run.
+    std::map<std::string, std::string> sharedFiles;
 };
 
 State ReadState(const fs::path& site) {
@@ -137,6 +140,8 @@ State ReadState(const fs::path& site) {
     state.sharedId = line.size() > sizeof kStateHeader ? line.substr(sizeof kStateHeader) : "";
     while (std::getline(in, line)) {
         const auto f = Fields(line);
+        if (f.size() == 3 && f[0] == "=")
+            state.sharedFiles[f[1]] = f[2];
         if (f.size() != 11)
             continue;
         ArchivedIssue issue;
@@ -156,9 +161,11 @@ State ReadState(const fs::path& site) {
     return state;
 }
 
-bool WriteState(const fs::path& site, const std::string& sharedId,
+bool WriteState(const fs::path& site, const State& state,
                 const std::vector<ArchivedIssue>& issues) {
-    std::string text = std::string(kStateHeader) + " " + sharedId + "\n";
+    std::string text = std::string(kStateHeader) + " " + state.sharedId + "\n";
+    for (const auto& [file, id] : state.sharedFiles)
+        text += "=\t" + file + "\t" + id + "\n";
     for (const ArchivedIssue& i : issues) {
         for (const std::string& field :
              {ContentId(i.source), std::to_string(i.size), std::to_string(i.mtime), i.hash, i.key,
@@ -230,8 +237,28 @@ std::optional<std::string> FileContentId(const fs::path& path) {
     return in.eof() ? std::optional(hash.Id()) : std::nullopt;
 }
 
+// A shared file's content id, read again only when its size or time changed
+// since `known` was made; `used` gets what this run relied on.
+std::optional<std::string> SharedFileId(const fs::path& path,
+                                        const std::map<std::string, std::string>& known,
+                                        std::map<std::string, std::string>& used) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    const std::string file = ContentId(path.string()) + " " + std::to_string(st.st_size) + " " +
+                             std::to_string(st.st_mtim.tv_sec) + "." +
+                             std::to_string(st.st_mtim.tv_nsec);
+    const auto hit = known.find(file);
+    const auto id = hit != known.end() ? std::optional(hit->second) : FileContentId(path);
+    if (id)
+        used[file] = *id;
+    return id;
+}
+
 // One id for every file of a folder, names included.
-std::string FolderContentId(const fs::path& folder) {
+std::optional<std::string> FolderContentId(const fs::path& folder,
+                                           const std::map<std::string, std::string>& known,
+                                           std::map<std::string, std::string>& used) {
     std::map<std::string, fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
@@ -239,11 +266,12 @@ std::string FolderContentId(const fs::path& folder) {
     }
     ContentHash hash;
     for (const auto& [name, path] : files) {
-        std::string bytes;
-        platform::ReadFileBytes(path.string(), bytes);
+        const auto id = SharedFileId(path, known, used);
+        if (!id)
+            return std::nullopt;
         hash.Add(name);
         hash.Add(std::string_view("\0", 1));
-        hash.Add(ContentId(bytes));
+        hash.Add(*id);
     }
     return hash.Id();
 }
@@ -406,7 +434,12 @@ int ExportArchive(const std::vector<std::string>& args) {
     if (o.covers)
         run.player = o.player.empty() ? DefaultPlayer() : o.player;
 
-    const std::string pageId = FolderContentId(assets);
+    State state = ReadState(run.site);
+    std::map<std::string, std::string> sharedFiles;
+    const auto folderId = FolderContentId(assets, state.sharedFiles, sharedFiles);
+    if (!folderId)
+        return Fail("cannot read the page's files in " + assets.string());
+    const std::string pageId = *folderId;
     if (!PlaceShared(assets, run.site, pageId))
         return Fail("cannot copy the page's files into " + (run.site / "shared").string());
     run.shared.assets = "../../shared/" + pageId + "/";
@@ -417,7 +450,7 @@ int ExportArchive(const std::vector<std::string>& args) {
     std::set<std::string> sharedKept = {pageId};
     std::string fontId;
     if (const auto cjk = FindCjkFont()) {
-        if (const auto id = FileContentId(cjk->path)) {
+        if (const auto id = SharedFileId(cjk->path, state.sharedFiles, sharedFiles)) {
             fontId = "font-" + *id;
             run.shared.fontJson = CopyFont(run.site, "shared/" + fontId, "../../");
             sharedKept.insert(fontId);
@@ -425,7 +458,6 @@ int ExportArchive(const std::vector<std::string>& args) {
     }
     const std::string sharedId = pageId + " " + fontId;
 
-    State state = ReadState(run.site);
     const bool sharedChanged = state.sharedId != sharedId;
     std::vector<std::pair<std::string, std::string>> failures;
     const auto sources = InputFiles(o.inputs, run.site, failures);
@@ -514,11 +546,13 @@ int ExportArchive(const std::vector<std::string>& args) {
                                          [&](const auto& s) { return !keys.count(s.second.key); });
     RemoveOthers(run.site / "issues", keys);
     RemoveOthers(run.site / "shared", sharedKept);
+    state.sharedId = sharedId;
+    state.sharedFiles = sharedFiles;
     std::sort(failures.begin(), failures.end());
 
     if (!WriteWhole((run.site / "catalogue.json").string(), CatalogueJson(issues)) ||
         !WriteWhole((run.site / "index.html").string(), CatalogueHtml(issues, pageId)) ||
-        !WriteState(run.site, sharedId, issues)) {
+        !WriteState(run.site, state, issues)) {
         return Fail("cannot write the catalogue into " + run.site.string());
     }
     std::printf("%s: %zu issues (%zu exported, %zu unchanged, %zu removed)\n",
