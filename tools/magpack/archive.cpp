@@ -452,7 +452,7 @@ int ExportArchive(const std::vector<std::string>& args) {
     if (const auto cjk = FindCjkFont()) {
         if (const auto id = SharedFileId(cjk->path, state.sharedFiles, sharedFiles)) {
             fontId = "font-" + *id;
-            run.shared.fontJson = CopyFont(run.site, "shared/" + fontId, "../../");
+            run.shared.fontJson = CopyFont(cjk, run.site, "shared/" + fontId, "../../");
             sharedKept.insert(fontId);
         }
     }

@@ -310,9 +310,8 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::
     return out;
 }
 
-std::string CopyFont(const fs::path& site, const std::string& folderInSite,
-                     const std::string& base) {
-    const auto cjk = FindCjkFont();
+std::string CopyFont(const std::optional<CjkFont>& cjk, const fs::path& site,
+                     const std::string& folderInSite, const std::string& base) {
     if (!cjk)
         return "null";
     const fs::path name = fs::path(folderInSite) / fs::path(cjk->path).filename();
@@ -360,7 +359,7 @@ int ExportWeb(const std::vector<std::string>& args) {
     if (ec)
         return Fail("cannot copy the page's files into " + site.string() + ": " + ec.message());
     SiteShared shared;
-    shared.fontJson = CopyFont(site, "font", "");
+    shared.fontJson = CopyFont(FindCjkFont(), site, "font", "");
     if (!o.reg.empty()) {
         if (!WriteWhole((site / "registry.reg").string(), registry))
             return Fail("cannot write " + (site / "registry.reg").string());

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "bridge/font_names.h"
+
 namespace magpack {
 
 // What every issue of a site points at: the page's files (a relative URL
@@ -35,8 +37,8 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath,
 
 // Copies the CJK font into site/folderInSite and answers its site.json entry
 // with URLs starting with `base`; "null" when there is none.
-std::string CopyFont(const std::filesystem::path& site, const std::string& folderInSite,
-                     const std::string& base);
+std::string CopyFont(const std::optional<CjkFont>& cjk, const std::filesystem::path& site,
+                     const std::string& folderInSite, const std::string& base);
 
 std::filesystem::path AssetsFolder(const std::string& given);
 bool HoldsPageFiles(const std::filesystem::path& assets);
