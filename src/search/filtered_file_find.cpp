@@ -110,9 +110,14 @@ bool FilteredFileFind::MatchesAny(std::vector<Compiled>& patterns, std::u16strin
     RegexMatchContext context(256);
     for (auto& p : patterns) {
         if (p.error != RegexOk) {
-            platform::MessageBox(nullptr,
-                                 u"Error on regex " + p.pattern + u":" + ErrorText(p.error),
-                                 std::nullopt, platform::MB_OK);
+            // Told for every file examined, a folder of ten thousand files would
+            // be ten thousand boxes to click away.
+            if (!p.reported) {
+                p.reported = true;
+                platform::MessageBox(nullptr,
+                                     u"Error on regex " + p.pattern + u":" + ErrorText(p.error),
+                                     std::nullopt, platform::MB_OK);
+            }
             continue;
         }
         if (p.regex.Match(name, &context))

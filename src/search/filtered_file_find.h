@@ -42,6 +42,7 @@ private:
         std::u16string pattern;
         Regex regex;
         RegexError error = RegexOk;
+        bool reported = false;  // a bad pattern is told once per search, not once per file
     };
 
     void BuildPatternLists();
