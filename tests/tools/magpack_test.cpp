@@ -136,6 +136,39 @@ TEST(Magpack, DamagedInputsGiveClearErrors) {
     EXPECT_EQ(RunMagpack("--help").status, 0);
 }
 
+// A disk that refuses the files (here a file-size limit, as a full disk does):
+// extract says so and fails, for an issue and for a nested package alike.
+TEST(Magpack, ExtractIntoADiskThatRefusesFailsWithTheReason) {
+    test::TempDir dir;
+    namespace fs = std::filesystem;
+    test::WriteFile(dir / "player", std::string(4096, '\x7f'));
+    test::WriteFile(dir / "loading.swf", "LOADING");
+    fs::create_directories(dir / "issue/other");
+    test::WriteFile(dir / "issue/config.xml", "<MSG><Wnd/></MSG>");
+    test::WriteFile(dir / "issue/vellmain.swf", "MAIN MOVIE");
+    test::WriteFile(dir / "issue/other/big.swf", std::string(200000, 'b'));
+    ASSERT_EQ(
+        RunMagpack("build --player " + (dir / "player") + " --loading " + (dir / "loading.swf") +
+                   " --qk other " + (dir / "issue") + " -o " + (dir / "out.bin"))
+            .status,
+        0);
+    ASSERT_EQ(RunMagpack("extract " + (dir / "out.bin") + " " + (dir / "whole")).status, 0);
+    fs::copy_file(dir / "whole/other.qk", dir / "other.qk");
+    for (const std::string& input : {dir / "out.bin", dir / "other.qk"}) {
+        // 100 blocks of 512 bytes: the issue's small files fit, big.swf does not.
+        const std::string command = "ulimit -f 100; trap '' XFSZ; " + std::string(MAGPACK_PATH) +
+                                    " extract " + input + " " + (dir / "out") + " 2>&1";
+        FILE* p = popen(("sh -c \"" + command + "\"").c_str(), "r");
+        std::string out;
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;)
+            out.append(buffer, n);
+        EXPECT_EQ(WEXITSTATUS(pclose(p)), 1) << input << ": " << out;
+        EXPECT_FALSE(out.empty()) << input;
+        fs::remove_all(dir / "out");
+    }
+}
+
 TEST(Magpack, ConvertMovesAnIssueOntoAnotherPlayer) {
     test::TempDir dir;
     // An issue made for another viewer: a 405,504-byte image and the package after it.

@@ -1,7 +1,9 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -319,7 +321,11 @@ int Extract(const std::vector<std::string>& args) {
     const std::u16string source = platform::Utf8ToUtf16(fs::absolute(args[0]).string());
     const std::u16string folder = platform::Utf8ToUtf16(fs::absolute(args[1]).string());
     if (reading.nested) {
-        ExtractNestedPackage(source, folder);
+        errno = 0;
+        if (ExtractNestedPackage(source, folder) != 0) {
+            return Fail("cannot write the package's files into " + args[1] +
+                        (errno ? std::string(": ") + std::strerror(errno) : std::string()));
+        }
         return 0;
     }
     ExtractionProgress progress;
