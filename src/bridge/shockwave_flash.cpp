@@ -1,5 +1,8 @@
 #include "bridge/shockwave_flash.h"
 
+#include <QLabel>
+#include <QTimer>
+
 #include "bridge/ruffle_engine.h"
 
 namespace {
@@ -44,6 +47,20 @@ bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect, FlashP
     m_window->setContextMenuPolicy(Qt::NoContextMenu);
     m_window->show();
     return true;
+}
+
+void CShockwaveflash1::CoverWithLastFrame() {
+    // Long enough for the view to have drawn again; a movie is still this long.
+    constexpr int kCoverMs = 300;
+    if (!m_window || !m_window->isVisible() || !m_window->parentWidget())
+        return;
+    auto* cover = new QLabel(m_window->parentWidget());
+    cover->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cover->setPixmap(m_window->grab());
+    cover->setGeometry(m_window->geometry());
+    cover->show();
+    cover->raise();
+    QTimer::singleShot(kCoverMs, cover, &QObject::deleteLater);
 }
 
 void CShockwaveflash1::Destroy() {

@@ -34,6 +34,12 @@ public:
     void SetReturnValue(const QString& xml);
 
     void SetEvents(FlashEngine::Events events);
+
+    // Lays a still picture of what the control last drew over it for a moment.
+    // A window that maps anew shows it at once, where the web view would take a
+    // frame or two to draw again (about 100 ms on XWayland, blank meanwhile).
+    // Only a control on a mapped window has drawn anything to show.
+    void CoverWithLastFrame();
     FlashEngine* Engine() const { return m_engine.get(); }
 
 private:

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <utility>
 
 #include "bridge/external_interface.h"
 #include "package/window_config.h"
@@ -70,6 +71,12 @@ void CLoading::CentreAndShowOnTop() {
     if (!m_movieDrawn)
         return;  // nothing to show yet, or its movie is still to draw
     platform::TimelineMark("loading window shown");
+    if (std::exchange(m_offScreen, false)) {
+        // Moved onto the screen, a window that waited off it comes blank until
+        // its web view draws again: it maps anew over a picture of its movie.
+        m_flash.CoverWithLastFrame();
+        hide();
+    }
     move(m_place);
     show();
     raise();
@@ -111,8 +118,10 @@ void CLoading::OnConfigWait() {
                                            CentreAndShowOnTop();
                                            SettleMovie();
                                        }});
-                if (waitsOffScreen)
+                if (waitsOffScreen) {
                     show();
+                    m_offScreen = true;
+                }
                 m_flash.SetMovie(QString::fromStdString(
                     platform::NativePath(m_extraction.loadingMoviePath.Get())));
                 m_flash.Play();

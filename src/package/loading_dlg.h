@@ -64,7 +64,8 @@ private:
 
     static constexpr int kOffScreen = -30000;
 
-    QPoint m_place;  // where the window goes once its movie has drawn
+    QPoint m_place;            // where the window goes once its movie has drawn
+    bool m_offScreen = false;  // mapped off the screen while its movie starts
     int m_flashActive = 0;
     bool m_movieDrawn = false;
     bool m_movieSettled = false;  // its first frame is on the screen, or it failed

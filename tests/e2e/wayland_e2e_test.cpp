@@ -3,6 +3,7 @@
 // launch on: no window of it is ever seen blank.
 
 #include <QImage>
+#include <sstream>
 
 #include "e2e/player_run.h"
 #include "support/colours.h"
@@ -15,15 +16,24 @@ namespace {
 
 constexpr QRgb kLoadingColour = qRgb(0x30, 0x80, 0xf0);  // the colour probe's stage
 constexpr QRgb kMainColour = qRgb(0x40, 0xa0, 0x60);
-constexpr int kPanelHeight = 32;  // weston's panel, whose clock changes
+constexpr QRgb kProbeDrawing = qRgb(0x2b, 0x6c, 0xb0);  // the probe's own rectangle
+constexpr int kPanelHeight = 32;                        // weston's panel, whose clock changes
+
+struct Shot {
+    int ms;  // since the photographer began, about when the Player was launched
+    QImage image;
+};
 
 // The compositor's own pictures of its output, one every ~100 ms while running.
 class Photographer {
 public:
     explicit Photographer(fs::path dir) : m_dir(std::move(dir)) {
         m_thread = std::jthread([this](std::stop_token stop) {
-            for (int n = 0; !stop.stop_requested(); ++n) {
-                const fs::path shot = m_dir / std::to_string(n);
+            const auto begin = std::chrono::steady_clock::now();
+            while (!stop.stop_requested()) {
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - begin);
+                const fs::path shot = m_dir / std::to_string(ms.count());
                 fs::create_directories(shot);
                 // The file is named by the time; one folder for each keeps the order.
                 (void)!std::system(("cd " + shot.string() + " && weston-screenshooter").c_str());
@@ -31,23 +41,21 @@ public:
             }
         });
     }
-    std::vector<QImage> Stop() {
+    std::vector<Shot> Stop() {
         m_thread.request_stop();
         m_thread.join();
-        std::vector<std::pair<int, QImage>> shots;
+        std::vector<Shot> shots;
         for (const auto& folder : fs::directory_iterator(m_dir)) {
-            for (const auto& file : fs::directory_iterator(folder.path()))
-                shots.emplace_back(std::stoi(folder.path().filename()),
-                                   QImage(QString::fromStdString(file.path())));
+            for (const auto& file : fs::directory_iterator(folder.path())) {
+                QImage image(QString::fromStdString(file.path()));
+                if (!image.isNull())
+                    shots.push_back({std::stoi(folder.path().filename()),
+                                     image.convertToFormat(QImage::Format_RGB32)});
+            }
         }
         std::sort(shots.begin(), shots.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<QImage> images;
-        for (auto& [n, image] : shots) {
-            if (!image.isNull())
-                images.push_back(image.convertToFormat(QImage::Format_RGB32));
-        }
-        return images;
+                  [](const Shot& a, const Shot& b) { return a.ms < b.ms; });
+        return shots;
     }
     static QImage TakeOne(const fs::path& dir) {
         fs::create_directories(dir);
@@ -73,14 +81,21 @@ bool Shadow(QRgb p, QRgb desktop) {
            darker(qBlue(p), qBlue(desktop));
 }
 
-int StrangePixels(const QImage& shot, const QImage& desktop, std::initializer_list<QRgb> movies) {
+int PixelsOf(const QImage& shot, QRgb colour);
+
+// The probe's stage is white until its script fills it; white is its own only
+// in a picture that shows its rectangle too (a blank window is white alone).
+int StrangePixels(const QImage& shot, const QImage& desktop, std::vector<QRgb> movies) {
+    if (PixelsOf(shot, kProbeDrawing) > 1000)
+        movies.push_back(qRgb(255, 255, 255));
     int strange = 0;
     for (int y = kPanelHeight; y < shot.height(); ++y) {
         for (int x = 0; x < shot.width(); ++x) {
             const QRgb p = shot.pixel(x, y);
             if (test::IsColour(p, desktop.pixel(x, y), 4) || Shadow(p, desktop.pixel(x, y)))
                 continue;
-            if (std::none_of(movies.begin(), movies.end(), [&](QRgb m) { return test::IsColour(p, m); }))
+            if (std::none_of(movies.begin(), movies.end(),
+                             [&](QRgb m) { return test::IsColour(p, m); }))
                 ++strange;
         }
     }
@@ -148,39 +163,54 @@ protected:
         ASSERT_TRUE(Pack());
     }
 
+    // The Player's timeline marks, for a failure's message.
+    std::string Timeline() const {
+        std::string marks;
+        std::istringstream log(Stderr());
+        for (std::string line; std::getline(log, line);) {
+            if (line.starts_with("[timeline]") || line.starts_with("[fscommand]"))
+                marks += line + "\n";
+        }
+        return marks;
+    }
+
     void Save(const QImage& shot, const std::string& name) {
         fs::create_directories(SCREENSHOT_DIR);
         shot.save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/" + name + ".png"));
     }
 
     // Photographs the Player from launch until it has been shown for a second.
-    std::vector<QImage> PhotographStart() {
+    std::vector<Shot> PhotographStart() {
         Photographer photographer(dir / "shots");
         Start(dir / "issue.bin");
         const bool shown = WaitUntil([&] { return Log().find("shown") != std::string::npos; }, 40s);
         std::this_thread::sleep_for(1s);
-        std::vector<QImage> shots = photographer.Stop();
+        std::vector<Shot> shots = photographer.Stop();
         EXPECT_TRUE(shown) << Stderr();
         return shots;
     }
 
-    void ExpectNeverBlank(const std::vector<QImage>& shots, const std::string& prefix) {
+    void ExpectNeverBlank(const std::vector<Shot>& shots, const std::string& prefix) {
         ASSERT_GE(shots.size(), 5u);
         int sawLoading = 0, sawMain = 0;
         for (size_t i = 0; i < shots.size(); ++i) {
-            const int strange = StrangePixels(shots[i], desktopShot, {kLoadingColour, kMainColour});
-            // A window's worth of its own: 300 x 200 would be 60,000.
-            if (strange > 2000) {
-                Save(shots[i], prefix + "-blank-" + std::to_string(i));
-                ADD_FAILURE() << "picture " << i << " of " << shots.size() << ": " << strange
-                              << " pixels neither the desktop nor a movie";
+            const QImage& shot = shots[i].image;
+            const int strange =
+                StrangePixels(shot, desktopShot, {kLoadingColour, kMainColour, kProbeDrawing});
+            // A window's worth of its own: 300 x 200 would be 60,000; the
+            // compositor's one-pixel outline of a 640 x 480 window is 2,244.
+            if (strange > 5000) {
+                Save(shot, prefix + "-blank-" + std::to_string(i));
+                ADD_FAILURE() << "picture " << i << " of " << shots.size() << ", at " << shots[i].ms
+                              << " ms: " << strange << " pixels neither the desktop nor a movie\n"
+                              << Timeline();
             }
-            sawLoading += PixelsOf(shots[i], kLoadingColour) > 1000;
-            sawMain += PixelsOf(shots[i], kMainColour) > 1000;
+            sawLoading += PixelsOf(shot, kLoadingColour) > 1000;
+            sawMain += PixelsOf(shot, kMainColour) > 1000;
         }
-        EXPECT_GT(sawLoading, 0) << "the loading window was never seen\n" << Stderr();
+        EXPECT_GT(sawLoading, 0) << "the loading window was never seen\n" << Timeline();
         EXPECT_GT(sawMain, 0) << "the main window was never seen";
-        Save(shots.back(), prefix + "-last");
+        Save(shots.back().image, prefix + "-last");
         Save(desktopShot, prefix + "-desktop");
         // Each window comes onto the screen after its movie has drawn.
         EXPECT_GT(Mark("loading window shown"), 0);
@@ -197,7 +227,7 @@ protected:
 // the main window come where the Player puts them, drawn.
 TEST_F(WaylandRun, ThroughXWaylandNoWindowIsSeenBlank) {
     ColourIssue();
-    const std::vector<QImage> shots = PhotographStart();
+    const std::vector<Shot> shots = PhotographStart();
     ExpectNeverBlank(shots, "xwayland");
     test::X11Desktop x11;
     ASSERT_TRUE(x11.IsOpen());
@@ -215,7 +245,7 @@ TEST_F(WaylandRun, ThroughXWaylandNoWindowIsSeenBlank) {
 TEST_F(WaylandRun, AsAWaylandClientNoWindowIsSeenBlank) {
     env.emplace_back("DISPLAY", "");
     ColourIssue();
-    const std::vector<QImage> shots = PhotographStart();
+    const std::vector<Shot> shots = PhotographStart();
     ExpectNeverBlank(shots, "wayland");
     kill(pid, SIGTERM);
     EXPECT_TRUE(WaitForExit(10s));
@@ -235,8 +265,8 @@ TEST_F(WaylandRun, AnAlertAppears) {
     std::this_thread::sleep_for(300ms);
     const QImage shot = Photographer::TakeOne(dir / "alert");
     Save(shot, "xwayland-alert");
-    EXPECT_FALSE(
-        test::IsColour(shot.pixel(box->geometry.center()), desktopShot.pixel(box->geometry.center())))
+    EXPECT_FALSE(test::IsColour(shot.pixel(box->geometry.center()),
+                                desktopShot.pixel(box->geometry.center())))
         << "not on the screen";
     kill(pid, SIGTERM);
     EXPECT_TRUE(WaitForExit(10s));
