@@ -145,7 +145,7 @@ TEST_F(CoverRun, TheDemoIssueShowsItsOwnCover) {
     EXPECT_EQ(exitCode, 0) << Stderr();
     const QImage cover(QString::fromStdString(dir / "cover.png"));
     ASSERT_EQ(cover.size(), QSize(128, 96));
-    cover.save(QString::fromStdString(std::string(BUILD_SCREENSHOT_DIR) + "/cover-demo.png"));
+    cover.save(QString::fromStdString(std::string(SCREENSHOT_DIR) + "/cover-demo.png"));
     const auto at = [&](double x, double y) {
         return cover.pixel(static_cast<int>(x * 127), static_cast<int>(y * 95));
     };

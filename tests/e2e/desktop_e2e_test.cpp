@@ -31,6 +31,7 @@ protected:
             GTEST_SKIP() << "needs a window manager " << (WantsTrayHost() ? "and" : "but no")
                          << " tray host (tests/e2e/desktop-session)";
         platform = "xcb";
+        fs::create_directories(SCREENSHOT_DIR);
         Config(std::string("<MSG><Wnd Width='640' Height='480' bShowTitle='true' Title='") +
                kTitle + "'/></MSG>");
     }
@@ -442,7 +443,7 @@ protected:
     bool WantsTrayHost() const override { return false; }
     void SetUp() override {
         DesktopRun::SetUp();
-        shotDir = BUILD_SCREENSHOT_DIR;
+        shotDir = std::string(SCREENSHOT_DIR) + "/no-tray";  // the same names as with a tray
         fs::create_directories(shotDir);
     }
     // The movie: drawn in one colour, then `hide` on the first signal and `then`

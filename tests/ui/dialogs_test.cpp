@@ -173,7 +173,8 @@ TEST(FolderPickers, TrailingSeparatorsAndDriveRoots) {
     EXPECT_EQ(result, "unchanged");
 }
 
-// Every dialog drawn; with SAVE_SCREENSHOTS set the pictures go to docs/screenshots.
+// Every dialog drawn; with SAVE_SCREENSHOTS set the pictures go under the build
+// folder, for scripts/update-screenshots.
 TEST(Screenshots, DialogsDraw) {
     // Dark pixels (text) inside a child widget's area of the grabbed window.
     const auto inkIn = [](const QImage& image, const QWidget* child) {

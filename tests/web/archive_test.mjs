@@ -41,7 +41,7 @@ before(async () => {
   work = tempDir();
   inputs = join(work, "issues");
   mkdirSync(inputs);
-  mkdirSync(env("ARCHIVE_SCREENSHOT_DIR"), { recursive: true });
+  mkdirSync(env("SCREENSHOT_DIR"), { recursive: true });
   copyFileSync(env("DEMO_ISSUE"), join(inputs, "demo.exe"));
   // The Windows viewer's executable stands in front of the package.
   const stub = join(work, "viewer.exe");
@@ -92,7 +92,7 @@ test("an archive of four issues and a damaged file: catalogue, search, issues pl
   assert.equal(await items.count(), 4);
   assert.deepEqual(await page.locator("#issues .title").allTextContents(), catalogue.issues.map((i) => i.title));
   await page.waitForFunction(() => [...document.images].every((i) => i.complete && i.naturalWidth > 0));
-  await page.screenshot({ path: join(env("ARCHIVE_SCREENSHOT_DIR"), "archive-catalogue.png") });
+  await page.screenshot({ path: join(env("SCREENSHOT_DIR"), "archive-catalogue.png") });
   // The demo's cover is the Player's picture of its main window: its colours
   // where they are on the window.
   const cover = await page.locator("#issues > li").nth(3).locator("img").boundingBox();
@@ -122,7 +122,7 @@ test("an archive of four issues and a damaged file: catalogue, search, issues pl
   await page.locator("#issues a", { hasText: "Old" }).click();
   await waitForTimeline(page, "start");
   await waitForColour(page, 512, 384, 0x3c8d2f);
-  await page.screenshot({ path: join(env("ARCHIVE_SCREENSHOT_DIR"), "archive-old-issue.png") });
+  await page.screenshot({ path: join(env("SCREENSHOT_DIR"), "archive-old-issue.png") });
 
   const outside = seen.requests.filter((u) => !u.startsWith(server.origin + "/") && !/^(blob|data):/.test(u));
   assert.deepEqual(outside, []);
