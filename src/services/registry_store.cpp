@@ -236,10 +236,12 @@ void RegistryStore::AddWithParents(Keys& keys, const std::u16string& path) {
     keys[path];
 }
 
-bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
+bool RegistryStore::Parse(std::string_view bytes, Keys& into, ImportError* error) const {
     const std::u16string text = DecodeFile(bytes);
     std::vector<std::u16string> lines;
+    std::vector<size_t> numbers;  // the file's line each of `lines` begins on
     std::u16string current;
+    size_t number = 1, begins = 1;
     for (size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == u'\n') {
             if (!current.empty() && current.back() == u'\r')
@@ -247,20 +249,30 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
             // A trailing backslash continues a hex value on the next line.
             if (!current.empty() && current.back() == u'\\' && i < text.size()) {
                 current.pop_back();
+                ++number;
                 continue;
             }
             lines.push_back(current);
+            numbers.push_back(begins);
             current.clear();
+            begins = ++number;
             continue;
         }
         current.push_back(text[i]);
     }
+    const auto fail = [&](size_t line, const char* what) {
+        if (error)
+            *error = {line, what};
+        return false;
+    };
     size_t first = 0;
     while (first < lines.size() && lines[first].empty())
         ++first;
     if (first == lines.size() ||
         (lines[first] != u"Windows Registry Editor Version 5.00" && lines[first] != u"REGEDIT4")) {
-        return false;
+        return fail(first < lines.size() ? numbers[first] : 0,
+                    "not a registry file (it begins with no \"Windows Registry Editor Version "
+                    "5.00\" line)");
     }
     Values* key = nullptr;
     for (size_t i = first + 1; i < lines.size(); ++i) {
@@ -272,7 +284,7 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
         if (line[0] == u'[') {
             const size_t close = line.rfind(u']');
             if (close == std::u16string_view::npos)
-                return false;
+                return fail(numbers[i], "a key's name has no closing ]");
             std::u16string path(line.substr(1, close - 1));
             const bool remove = !path.empty() && path[0] == u'-';
             if (remove)
@@ -306,10 +318,10 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
         if (line[0] == u'@') {
             pos = 1;
         } else if (!ReadQuoted(line, pos, name)) {
-            return false;
+            return fail(numbers[i], "a value's name is not in quotes");
         }
         if (pos >= line.size() || line[pos] != u'=')
-            return false;
+            return fail(numbers[i], "no = after the value's name");
         const std::u16string_view data = line.substr(pos + 1);
         if (data == u"-") {
             key->erase(name);
@@ -317,7 +329,7 @@ bool RegistryStore::Parse(std::string_view bytes, Keys& into) const {
         }
         RegistryValue value;
         if (!ParseData(data, value))
-            return false;
+            return fail(numbers[i], "the value's data is not a string, dword: or hex: value");
         (*key)[name] = std::move(value);
     }
     return true;
@@ -408,14 +420,18 @@ bool RegistryStore::SetValue(RegistryRoot root, std::u16string_view subKey,
     return Save();
 }
 
-bool RegistryStore::Import(std::string_view fileBytes) {
+bool RegistryStore::Import(std::string_view fileBytes, ImportError* error) {
     const platform::FileLock lock(m_path);
     Refresh();
     Keys merged = m_keys;
-    if (!Parse(fileBytes, merged))
+    if (!Parse(fileBytes, merged, error))
         return false;
     m_keys = std::move(merged);
-    return Save();
+    if (Save())
+        return true;
+    if (error)
+        *error = {0, "the store " + m_path + " cannot be saved"};
+    return false;
 }
 
 RegistryKey::RegistryKey(RegistryRoot root, std::u16string_view subKey, RegistryStore& store)

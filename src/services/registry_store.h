@@ -51,9 +51,16 @@ public:
     bool SetValue(RegistryRoot root, std::u16string_view subKey, std::u16string_view name,
                   RegistryValue value);
 
+    // Why a ".reg" text was not taken: the line (counted from 1 as an editor
+    // counts them; 0 for the text as a whole) and what is wrong there.
+    struct ImportError {
+        size_t line = 0;
+        std::string what;
+    };
     // Merges a ".reg" text (UTF-16LE with BOM, or UTF-8) into the store and saves it;
-    // creates the keys it names. False when the text is not in that format.
-    bool Import(std::string_view fileBytes);
+    // creates the keys it names. False, with the reason, when the text is not in
+    // that format or the store cannot be saved; then nothing is merged.
+    bool Import(std::string_view fileBytes, ImportError* error = nullptr);
     // The whole store as regedit exports it: UTF-16LE with BOM.
     std::string Export() const;
 
@@ -62,7 +69,7 @@ private:
     using Keys = std::map<std::u16string, Values, CaseInsensitiveLess>;
 
     void Refresh();
-    bool Parse(std::string_view bytes, Keys& into) const;
+    bool Parse(std::string_view bytes, Keys& into, ImportError* error = nullptr) const;
     bool Save();
     static std::u16string KeyPath(RegistryRoot root, std::u16string_view subKey);
     static void AddWithParents(Keys& keys, const std::u16string& path);

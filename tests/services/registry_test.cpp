@@ -218,3 +218,31 @@ TEST(RegistryDefault, LivesUnderTheConfigFolder) {
     const test::ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/xdg-test");
     EXPECT_EQ(RegistryStore::DefaultPath(), "/tmp/xdg-test/magazine-player/registry.reg");
 }
+
+// A text that is not taken names the line it could not read (a hex value
+// continued over lines counts from its first), and merges nothing.
+TEST(RegistryImport, TellsTheLineItCouldNotRead) {
+    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\X]\r\n";
+    struct Case {
+        std::string text;
+        size_t line;
+        const char* what;
+    } cases[] = {
+        {"not a registry file", 1, "not a registry file"},
+        {"\n\nREGEDIT5\n", 3, "not a registry file"},
+        {"", 0, "not a registry file"},
+        {head + "\"a\"=broken\r\n", 4, "data"},
+        {head + "\"a\"=\"b\"\r\n\"Blob\"=hex:48,00,\\\r\n  zz\r\n", 5, "data"},
+        {head + "\"Blob\"=hex:48,\\\r\n  00\r\n\"c\"\r\n", 6, "no ="},
+        {head + "a=\"b\"\r\n", 4, "not in quotes"},
+        {head + "[HKEY_USERS\\Y\r\n", 4, "no closing ]"},
+    };
+    for (const Case& c : cases) {
+        RegistryStore store("");
+        RegistryStore::ImportError error;
+        EXPECT_FALSE(store.Import(c.text, &error)) << c.text;
+        EXPECT_EQ(error.line, c.line) << c.text;
+        EXPECT_NE(error.what.find(c.what), std::string::npos) << c.text << ": " << error.what;
+        EXPECT_FALSE(store.KeyExists(RegistryRoot::Users, u"X")) << c.text;
+    }
+}

@@ -385,6 +385,11 @@ int Convert(const std::vector<std::string>& args) {
 
 namespace magpack {
 
+std::string RegistryErrorText(const std::string& file, const RegistryStore::ImportError& error) {
+    return file + (error.line ? ":" + std::to_string(error.line) : std::string()) + ": " +
+           error.what;
+}
+
 int ImportRegistry(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return BadUsage("import-reg takes one FILE.reg");
@@ -392,8 +397,9 @@ int ImportRegistry(const std::vector<std::string>& args) {
     if (!platform::ReadFileBytes(args[0], bytes))
         return Fail("cannot read " + args[0]);
     RegistryStore& store = RegistryStore::Default();
-    if (!store.Import(bytes))
-        return Fail(args[0] + " is not a registry file (Windows Registry Editor Version 5.00)");
+    RegistryStore::ImportError error;
+    if (!store.Import(bytes, &error))
+        return Fail(RegistryErrorText(args[0], error));
     std::printf("imported into %s\n", RegistryStore::DefaultPath().c_str());
     return 0;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
+
 #include <vector>
+#include "services/registry_store.h"
 
 namespace magpack {
 
@@ -13,6 +15,9 @@ int Convert(const std::vector<std::string>& args);
 int ImportRegistry(const std::vector<std::string>& args);
 int ExportWeb(const std::vector<std::string>& args);
 int ExportArchive(const std::vector<std::string>& args);
+
+// "FILE:LINE: what", as compilers say it; the line left out when it is the whole file.
+std::string RegistryErrorText(const std::string& file, const RegistryStore::ImportError& error);
 
 // The Player installed beside magpack, or built beside it; empty when there is none.
 std::string DefaultPlayer();

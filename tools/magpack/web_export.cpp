@@ -212,11 +212,13 @@ namespace {
 
 // Read by the Player's own registry parser, in a store of its own that is
 // thrown away.
-bool ValidRegistryFile(const std::string& bytes) {
+bool ValidRegistryFile(const std::string& bytes, RegistryStore::ImportError& error) {
     std::string scratch = (fs::temp_directory_path() / "magpack-reg-XXXXXX").string();
-    if (!mkdtemp(scratch.data()))
+    if (!mkdtemp(scratch.data())) {
+        error = {0, "no temporary folder to read it in"};
         return false;
-    const bool ok = RegistryStore(scratch + "/registry.reg").Import(bytes);
+    }
+    const bool ok = RegistryStore(scratch + "/registry.reg").Import(bytes, &error);
     std::error_code ec;
     fs::remove_all(scratch, ec);
     return ok;
@@ -348,8 +350,9 @@ int ExportWeb(const std::vector<std::string>& args) {
     if (!o.reg.empty() && !platform::ReadFileBytes(o.reg, registry))
         return Fail("cannot read " + o.reg);
 
-    if (!o.reg.empty() && !ValidRegistryFile(registry))
-        return Fail(o.reg + " is not a registry file (Windows Registry Editor Version 5.00)");
+    RegistryStore::ImportError regError;
+    if (!o.reg.empty() && !ValidRegistryFile(registry, regError))
+        return Fail(RegistryErrorText(o.reg, regError));
     const fs::path site = fs::absolute(o.site);
     if (!PrepareSite(site, error))
         return Fail(error);
