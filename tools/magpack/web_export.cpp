@@ -15,6 +15,7 @@
 
 #include "bridge/font_names.h"
 #include "bridge/movie_text.h"
+#include "bridge/player_host.h"
 #include "cli.h"
 #include "commands.h"
 #include "output_file.h"
@@ -276,15 +277,19 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::
         out.bytes += size;
 
     const bool showTitle = mainConfig && mainConfig->showTitle;
+    const PlayerState window;  // the Player's own sizes where config.xml names none
     std::string json = "{\n";
     json += "  \"title\": " + Json(out.title) + ",\n";
     json += "  \"width\": " +
-            std::to_string(mainConfig && mainConfig->width ? *mainConfig->width : 600) + ",\n";
-    json += "  \"height\": " +
-            std::to_string(mainConfig && mainConfig->height ? *mainConfig->height : 500) + ",\n";
+            std::to_string(mainConfig && mainConfig->width ? *mainConfig->width : window.m_width) +
+            ",\n";
+    json +=
+        "  \"height\": " +
+        std::to_string(mainConfig && mainConfig->height ? *mainConfig->height : window.m_height) +
+        ",\n";
     json += std::string("  \"fullScreen\": ") +
             (mainConfig && mainConfig->fullScreen ? "true" : "false") + ",\n";
-    json += "  \"titleHeight\": " + std::to_string(showTitle ? 16 : 0) + ",\n";
+    json += "  \"titleHeight\": " + std::to_string(showTitle ? window.m_titleHeight : 0) + ",\n";
     json += "  \"titleBitmap\": " + Json(titleBitmap) + ",\n";
     json += "  \"mainMovie\": " + Json(out.mainMovie) + ",\n";
     json +=
