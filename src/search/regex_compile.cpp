@@ -3,13 +3,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/ascii_case.h"
 #include "search/regex.h"
 
 namespace {
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
 
 // The abbreviations, character for character: the letter, then an entry of which
 // only the first repeat-expression is compiled.
@@ -411,7 +408,7 @@ private:
             std::u16string text(entry + 1);
             if (!m_regex.m_caseSensitive) {
                 for (auto& ch : text)
-                    ch = Lower(ch);
+                    ch = platform::AsciiLower(ch);
             }
             RegexCompiler sub(m_regex, text, m_depth);
             if (!sub.CompileEntry(empty))
@@ -483,7 +480,7 @@ RegexError Regex::Parse(std::u16string_view pattern, bool caseSensitive) {
     if (!caseSensitive) {
         folded.assign(pattern);
         for (auto& c : folded)
-            c = Lower(c);
+            c = platform::AsciiLower(c);
         pattern = folded;
     }
     try {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/ascii_case.h"
 #include "search/regex.h"
 
 RegexMatchContext::RegexMatchContext(uint32_t initialStackSize)
@@ -209,10 +210,8 @@ bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t
     std::u16string folded;
     if (!m_caseSensitive) {
         folded.assign(text);
-        for (auto& c : folded) {
-            if (c >= u'A' && c <= u'Z')
-                c = static_cast<char16_t>(c + 32);
-        }
+        for (auto& c : folded)
+            c = platform::AsciiLower(c);
         text = folded;  // same length: positions map back one to one
     }
     try {

@@ -67,7 +67,8 @@ bool ParseArchiveOptions(const std::vector<std::string>& args, ArchiveOptions& o
             o.player = args[++i];
         } else if (a == "--jobs") {
             const std::string& n = args[++i];
-            if (n.empty() || n.size() > 3 || !std::all_of(n.begin(), n.end(), ::isdigit) ||
+            if (n.empty() || n.size() > 3 ||
+                !std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
                 std::stoi(n) < 1) {
                 error = "--jobs takes a number from 1 to 999";
                 return false;

@@ -279,10 +279,10 @@ namespace {
 // Reads the file list of `path` as either layout. A file whose name ends in ".qk"
 // must be a nested package; any other is one when its last two bytes are "QK".
 int ReadContents(const std::string& path, PackageReading& reading) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    const bool qk = platform::EqualsIgnoringAsciiCase(
+        platform::Utf8ToUtf16(fs::path(path).extension().string()), u".qk");
     reading = ReadPackageFile(platform::Utf8ToUtf16(path),
-                              ext == ".qk" ? PackageLayout::Nested : PackageLayout::ByTrailer);
+                              qk ? PackageLayout::Nested : PackageLayout::ByTrailer);
     if (!reading)
         return Fail(path + ": " + reading.message);
     return 0;
