@@ -9,26 +9,7 @@
 namespace {
 
 std::string EscapeAttribute(const std::u16string& value) {
-    std::string out;
-    for (char c : platform::Utf16ToUtf8(value)) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return platform::EscapeMarkup(platform::Utf16ToUtf8(value));
 }
 
 std::string Uint32Le(uint32_t v) {

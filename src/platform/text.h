@@ -47,6 +47,10 @@ std::string EncodeTextFile(std::u16string_view text, TextFileEncoding encoding);
 // Values beyond the 32-bit range saturate.
 int ParseInt(std::u16string_view text);
 
+// UTF-8 text made safe inside XML or HTML, as an attribute's value or as text:
+// & < > and " escaped, every other byte as it is.
+std::string EscapeMarkup(std::string_view utf8);
+
 // Plain ASCII helper for literals assembled at run time.
 std::u16string Widen(std::string_view ascii);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/text.h"
 #include "web_site.h"
 
 namespace magpack {
@@ -57,29 +58,6 @@ std::string DateIn(std::string_view text) {
         return date;
     }
     return {};
-}
-
-std::string Html(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 // A path of the site as a URL: each byte that is not plainly safe escaped.
@@ -166,7 +144,7 @@ std::string CatalogueHtml(const std::vector<ArchivedIssue>& issues, const std::s
         std::to_string(issues.size()) + " 期</span></header>\n<ul id=\"issues\">\n";
     for (const ArchivedIssue& issue : issues) {
         const std::string title = issue.title.empty() ? issue.key : issue.title;
-        html += "<li data-title=\"" + Html(title) + "\"><a href=\"" +
+        html += "<li data-title=\"" + platform::EscapeMarkup(title) + "\"><a href=\"" +
                 Url("issues/" + issue.key + "/index.html") + "\">";
         if (issue.cover.empty()) {
             html += "<span class=\"cover\" aria-hidden=\"true\">?</span>";
@@ -174,9 +152,9 @@ std::string CatalogueHtml(const std::vector<ArchivedIssue>& issues, const std::s
             html += "<img class=\"cover\" src=\"" + CoverUrl(issue) +
                     "\" alt=\"\" loading=\"lazy\" decoding=\"async\">";
         }
-        html += "<span class=\"title\">" + Html(title) + "</span><span class=\"meta\">" +
-                (issue.date.empty() ? "" : issue.date + " · ") + Size(issue.bytes) +
-                "</span></a></li>\n";
+        html += "<span class=\"title\">" + platform::EscapeMarkup(title) +
+                "</span><span class=\"meta\">" + (issue.date.empty() ? "" : issue.date + " · ") +
+                Size(issue.bytes) + "</span></a></li>\n";
     }
     html += "</ul>\n<p id=\"none\" hidden>没有找到这样的杂志。</p>\n</body>\n</html>\n";
     return html;
