@@ -3,6 +3,7 @@
 // of the original control. The real engine runs the movie engine in a web
 // page; tests use a scripted one.
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -33,6 +34,9 @@ public:
     virtual QString CallFunction(const QString& xml) = 0;
     // The answer of the movie's pending ExternalInterface call.
     virtual void SetReturnValue(const QString& xml) = 0;
+    // What the movie last drew, handed to `done` (soon, and never after the
+    // engine is gone); a null image where the engine cannot read it back.
+    virtual void TakePicture(std::function<void(const QImage&)> done) { done({}); }
 
     void SetEvents(Events events) { m_events = std::move(events); }
 

@@ -211,6 +211,22 @@ void RuffleEngine::Stop() {
     RunScript("playerHost.stop()");
 }
 
+void RuffleEngine::TakePicture(std::function<void(const QImage&)> done) {
+    if (!m_pageReady) {
+        done({});
+        return;
+    }
+    // The page's answer comes from its own process; the view may be gone by then.
+    m_view->page()->runJavaScript("playerHost.picture()", [done](const QVariant& answer) {
+        const QString url = answer.toString();
+        const QString prefix = "data:image/png;base64,";
+        QImage image;
+        if (url.startsWith(prefix))
+            image.loadFromData(QByteArray::fromBase64(url.mid(prefix.size()).toLatin1()), "PNG");
+        done(image);
+    });
+}
+
 void RuffleEngine::SetReturnValue(const QString& xml) {
     if (!m_frames.empty() && !m_frames.back().fsCommand)
         m_frames.back().returnValue = xml;

@@ -1,9 +1,13 @@
 #include "bridge/shockwave_flash.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
+#include <memory>
+#include <utility>
 
 #include "bridge/ruffle_engine.h"
+#include "platform/timeline.h"
 
 namespace {
 FlashEngineFactory& Factory() {
@@ -49,14 +53,38 @@ bool CShockwaveflash1::Create(QWidget* parent, int id, const QRect& rect, FlashP
     return true;
 }
 
-void CShockwaveflash1::CoverWithLastFrame() {
+void CShockwaveflash1::CoverWithPicture(std::function<void()> then) {
+    if (!m_engine || !m_window) {
+        then();
+        return;
+    }
+    // Whichever comes first: the picture, or the moment past which the window
+    // is better shown without one.
+    constexpr int kPictureLimitMs = 150;
+    auto pending = std::make_shared<std::function<void()>>(std::move(then));
+    const auto once = [pending] {
+        if (auto run = std::exchange(*pending, nullptr))
+            run();
+    };
+    QPointer<QWidget> window(m_window);
+    m_engine->TakePicture([this, window, once](const QImage& picture) {
+        platform::TimelineMark(picture.isNull() ? "no cover picture" : "cover picture");
+        if (window && !picture.isNull())
+            Cover(QPixmap::fromImage(picture));
+        once();
+    });
+    QTimer::singleShot(kPictureLimitMs, m_window, once);
+}
+
+void CShockwaveflash1::Cover(const QPixmap& picture) {
     // Long enough for the view to have drawn again; a movie is still this long.
     constexpr int kCoverMs = 300;
-    if (!m_window || !m_window->isVisible() || !m_window->parentWidget())
+    if (!m_window || !m_window->parentWidget() || picture.isNull())
         return;
     auto* cover = new QLabel(m_window->parentWidget());
     cover->setAttribute(Qt::WA_TransparentForMouseEvents);
-    cover->setPixmap(m_window->grab());
+    cover->setScaledContents(true);  // a picture of the canvas is in device pixels
+    cover->setPixmap(picture);
     cover->setGeometry(m_window->geometry());
     cover->show();
     cover->raise();

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "bridge/flash_engine.h"
@@ -35,14 +36,16 @@ public:
 
     void SetEvents(FlashEngine::Events events);
 
-    // Lays a still picture of what the control last drew over it for a moment.
-    // A window that maps anew shows it at once, where the web view would take a
-    // frame or two to draw again (about 100 ms on XWayland, blank meanwhile).
-    // Only a control on a mapped window has drawn anything to show.
-    void CoverWithLastFrame();
+    // Lays a still picture of what the movie last drew over the control for a
+    // moment, taken from the engine. A window that maps shows it at once, where
+    // the web view would take a frame or two to draw (blank meanwhile, about
+    // 100 ms). `then` runs once it lies there (or none could be had), soon.
+    void CoverWithPicture(std::function<void()> then);
     FlashEngine* Engine() const { return m_engine.get(); }
 
 private:
+    void Cover(const QPixmap& picture);
+
     std::unique_ptr<FlashEngine> m_engine;
     QWidget* m_window = nullptr;
     int m_id = 0;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <utility>
 
@@ -70,16 +71,23 @@ void CLoading::StopExtraction() {
 void CLoading::CentreAndShowOnTop() {
     if (!m_movieDrawn)
         return;  // nothing to show yet, or its movie is still to draw
-    platform::TimelineMark("loading window shown");
-    if (std::exchange(m_offScreen, false)) {
-        // Moved onto the screen, a window that waited off it comes blank until
-        // its web view draws again: it maps anew over a picture of its movie.
-        m_flash.CoverWithLastFrame();
-        hide();
+    if (isVisible()) {
+        raise();
+        return;
     }
-    move(m_place);
-    show();
-    raise();
+    // Its first paint is a picture of what the movie drew: the web view itself
+    // draws only once the window is on the screen, a frame too late. The main
+    // movie, which shares the loading movie's process, starts after that.
+    QPointer<CLoading> alive(this);
+    m_flash.CoverWithPicture([this, alive] {
+        if (!alive)
+            return;
+        platform::TimelineMark("loading window shown");
+        move(m_place);
+        show();
+        raise();
+        SettleMovie();
+    });
 }
 
 void CLoading::closeEvent(QCloseEvent* event) {
@@ -101,27 +109,17 @@ void CLoading::OnConfigWait() {
             const QRect screen = QGuiApplication::primaryScreen()->geometry();
             const int w = config->loadX, h = config->loadY;
             const WindowRect r = LoadingWindowRect(screen.width(), screen.height(), w, h);
-            // The window comes to its place once its movie has drawn. An X11
-            // window (on XWayland too) waits mapped off the screen, where it takes
-            // in what the movie drew, and arrives painted: the reader never sees
-            // it blank. A Wayland client cannot keep a window off the screen; it
-            // is mapped only then.
+            // The window comes to its place once its movie has drawn (the
+            // engine runs a movie whose window is not on the screen).
             m_place = QPoint(r.left, r.top);
-            const bool waitsOffScreen = QGuiApplication::platformName() == "xcb";
-            setGeometry(waitsOffScreen ? QRect(kOffScreen, kOffScreen, w, h)
-                                       : QRect(m_place, QSize(w, h)));
+            setGeometry(QRect(m_place, QSize(w, h)));
             if (m_flash.Create(this, 2000, QRect(0, 0, w, h))) {
                 m_flash.SetEvents({.movieFailed = [this](const QString&) { SettleMovie(); },
                                    .firstFrame =
                                        [this] {
                                            m_movieDrawn = true;
                                            CentreAndShowOnTop();
-                                           SettleMovie();
                                        }});
-                if (waitsOffScreen) {
-                    show();
-                    m_offScreen = true;
-                }
                 m_flash.SetMovie(QString::fromStdString(
                     platform::NativePath(m_extraction.loadingMoviePath.Get())));
                 m_flash.Play();

@@ -62,10 +62,7 @@ private:
     void OnWorkerFinished();
     void SettleMovie();
 
-    static constexpr int kOffScreen = -30000;
-
-    QPoint m_place;            // where the window goes once its movie has drawn
-    bool m_offScreen = false;  // mapped off the screen while its movie starts
+    QPoint m_place;  // where the window goes once its movie has drawn
     int m_flashActive = 0;
     bool m_movieDrawn = false;
     bool m_movieSettled = false;  // its first frame is on the screen, or it failed

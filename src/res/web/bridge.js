@@ -445,6 +445,14 @@
     stop() {
       if (player) player.ruffle().suspend();
     },
+    // What the movie last drew, as a PNG data URL, for the window to show while
+    // its view draws again; "" where it cannot be read back (WebGL keeps no
+    // picture once it has been shown).
+    picture() {
+      const canvas = player && player.shadowRoot && player.shadowRoot.querySelector("canvas");
+      if (!canvas || !canvas.width || !canvas.height || !canvas.getContext("2d")) return "";
+      return canvas.toDataURL("image/png");
+    },
     call(xml) {
       return callMovie(xml);
     },
