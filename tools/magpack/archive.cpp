@@ -42,6 +42,8 @@ constexpr char kStateFile[] = ".magpack-archive";
 constexpr char kStateHeader[] = "magpack-archive 1";
 constexpr int kCoverSize = 256;
 
+using Failures = std::vector<std::pair<std::string, std::string>>;  // file, reason
+
 struct ArchiveOptions {
     std::vector<std::string> inputs;
     std::string site, assets, player;
@@ -203,7 +205,7 @@ bool MayWriteArchive(const fs::path& site, std::string& error) {
 // The files the arguments name, folders searched to the bottom, in name order,
 // the archive's own folder left out.
 std::vector<fs::path> InputFiles(const std::vector<std::string>& inputs, const fs::path& site,
-                                 std::vector<std::pair<std::string, std::string>>& failures) {
+                                 Failures& failures) {
     std::set<fs::path> files;
     for (const std::string& input : inputs) {
         std::error_code ec;
@@ -350,6 +352,7 @@ struct Job {
 struct Run {
     fs::path site;
     SiteShared shared;
+    std::string pageId;  // the folder under shared/ of the page's files
     std::string page;
     std::string player;
 };
@@ -416,6 +419,114 @@ bool PlaceShared(const fs::path& from, const fs::path& site, const std::string& 
     return !ec;
 }
 
+// Places the page, the engine and the font under shared/ and answers what
+// the issues' pages point at (nothing when the page's files cannot be read).
+std::optional<std::string> PlaceSharedFiles(Run& run, const fs::path& assets, State& state,
+                                            std::set<std::string>& kept, std::string& error) {
+    std::map<std::string, std::string> sharedFiles;
+    const auto pageId = FolderContentId(assets, state.sharedFiles, sharedFiles);
+    if (!pageId || !PlaceShared(assets, run.site, *pageId)) {
+        error = "cannot copy the page's files into " + (run.site / "shared").string();
+        return std::nullopt;
+    }
+    run.pageId = *pageId;
+    run.shared.assets = "../../shared/" + *pageId + "/";
+    const auto page = IssuePage(assets, run.shared.assets);
+    if (!page) {
+        error = (assets / "index.html").string() + " is not the page this magpack knows";
+        return std::nullopt;
+    }
+    run.page = *page;
+    kept = {*pageId};
+    std::string fontId;
+    if (const auto cjk = FindCjkFont()) {
+        if (const auto id = SharedFileId(cjk->path, state.sharedFiles, sharedFiles)) {
+            fontId = "font-" + *id;
+            run.shared.fontJson = CopyFont(cjk, run.site, "shared/" + fontId, "../../");
+            kept.insert(fontId);
+        }
+    }
+    state.sharedFiles = std::move(sharedFiles);
+    return *pageId + " " + fontId;
+}
+
+struct Plan {
+    std::vector<ArchivedIssue> kept, jobs;
+};
+
+// What each file was the last time: unchanged (same size and time, or same
+// bytes) keeps its folder; the rest are exported again, all of them when the
+// shared files changed.
+Plan PlanIssues(const Run& run, const State& state, const std::vector<fs::path>& sources,
+                bool sharedChanged, Failures& failures) {
+    std::set<std::string> presentIds, taken;
+    for (const fs::path& source : sources)
+        presentIds.insert(ContentId(source.string()));
+    for (const auto& [sourceId, issue] : state.bySource) {
+        if (presentIds.count(sourceId))
+            taken.insert(issue.key);
+    }
+    Plan plan;
+    for (const fs::path& source : sources) {
+        struct stat st {};
+        if (stat(source.c_str(), &st) != 0) {
+            failures.emplace_back(source.string(), "cannot be read");
+            continue;
+        }
+        const auto known = state.bySource.find(ContentId(source.string()));
+        const bool was = known != state.bySource.end();
+        ArchivedIssue issue = was ? known->second : ArchivedIssue{};
+        const int64_t mtime = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+        const bool folder = was && fs::is_directory(run.site / "issues" / issue.key);
+        bool changed = !folder;
+        if (!folder || issue.size != static_cast<uintmax_t>(st.st_size) || issue.mtime != mtime) {
+            const auto hash = FileContentId(source);
+            if (!hash) {
+                failures.emplace_back(source.string(), "cannot be read");
+                continue;
+            }
+            changed = changed || issue.hash != *hash;
+            issue.hash = *hash;
+            issue.size = static_cast<uintmax_t>(st.st_size);
+            issue.mtime = mtime;
+        }
+        issue.source = source.string();
+        if (!was) {
+            issue.key = IssueKey(source, taken);
+            taken.insert(issue.key);
+        }
+        (changed || sharedChanged ? plan.jobs : plan.kept).push_back(issue);
+    }
+    return plan;
+}
+
+// Exports the issues `jobs` at once; answers those that were.
+std::vector<ArchivedIssue> ExportAll(const Run& run, const std::vector<ArchivedIssue>& issues,
+                                     unsigned jobs, Failures& failures) {
+    ProgressBar bar(static_cast<int64_t>(issues.size()));
+    std::atomic<size_t> next = 0, done = 0;
+    std::mutex lock;
+    std::vector<ArchivedIssue> exported;
+    auto work = [&] {
+        for (size_t i; (i = next++) < issues.size();) {
+            ArchivedIssue issue = issues[i];
+            const auto failed = ExportIssue(run, issue);
+            std::lock_guard guard(lock);
+            if (failed)
+                failures.emplace_back(issue.source, *failed);
+            else
+                exported.push_back(issue);
+            bar.Update(static_cast<int64_t>(++done));
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned n = 0; n < std::min<size_t>(jobs, issues.size()); ++n)
+        workers.emplace_back(work);
+    for (std::thread& worker : workers)
+        worker.join();
+    return exported;
+}
+
 }  // namespace
 
 int ExportArchive(const std::vector<std::string>& args) {
@@ -428,7 +539,7 @@ int ExportArchive(const std::vector<std::string>& args) {
         return Fail("no web page files in '" + assets.string() + "' (use --assets)");
     Run run;
     run.site = fs::absolute(o.site).lexically_normal();
-    if (run.site.has_filename() == false)
+    if (!run.site.has_filename())
         run.site = run.site.parent_path();
     if (!MayWriteArchive(run.site, error))
         return Fail(error);
@@ -436,108 +547,16 @@ int ExportArchive(const std::vector<std::string>& args) {
         run.player = o.player.empty() ? DefaultPlayer() : o.player;
 
     State state = ReadState(run.site);
-    std::map<std::string, std::string> sharedFiles;
-    const auto folderId = FolderContentId(assets, state.sharedFiles, sharedFiles);
-    if (!folderId)
-        return Fail("cannot read the page's files in " + assets.string());
-    const std::string pageId = *folderId;
-    if (!PlaceShared(assets, run.site, pageId))
-        return Fail("cannot copy the page's files into " + (run.site / "shared").string());
-    run.shared.assets = "../../shared/" + pageId + "/";
-    const auto page = IssuePage(assets, run.shared.assets);
-    if (!page)
-        return Fail((assets / "index.html").string() + " is not the page this magpack knows");
-    run.page = *page;
-    std::set<std::string> sharedKept = {pageId};
-    std::string fontId;
-    if (const auto cjk = FindCjkFont()) {
-        if (const auto id = SharedFileId(cjk->path, state.sharedFiles, sharedFiles)) {
-            fontId = "font-" + *id;
-            run.shared.fontJson = CopyFont(cjk, run.site, "shared/" + fontId, "../../");
-            sharedKept.insert(fontId);
-        }
-    }
-    const std::string sharedId = pageId + " " + fontId;
-
-    const bool sharedChanged = state.sharedId != sharedId;
-    std::vector<std::pair<std::string, std::string>> failures;
+    std::set<std::string> sharedKept;
+    const auto sharedId = PlaceSharedFiles(run, assets, state, sharedKept, error);
+    if (!sharedId)
+        return Fail(error);
+    Failures failures;
     const auto sources = InputFiles(o.inputs, run.site, failures);
+    const Plan plan = PlanIssues(run, state, sources, state.sharedId != *sharedId, failures);
+    const auto exported = ExportAll(run, plan.jobs, o.jobs, failures);
 
-    // What each file was the last time: unchanged (same size and time, or
-    // same bytes) keeps its folder; the rest are exported again.
-    std::set<std::string> taken;
-    std::set<std::string> presentIds;
-    for (const fs::path& source : sources)
-        presentIds.insert(ContentId(source.string()));
-    for (const auto& [sourceId, issue] : state.bySource) {
-        if (presentIds.count(sourceId))
-            taken.insert(issue.key);
-    }
-    std::vector<ArchivedIssue> kept;
-    std::vector<ArchivedIssue> jobs;
-    for (const fs::path& source : sources) {
-        struct stat st {};
-        if (stat(source.c_str(), &st) != 0) {
-            failures.emplace_back(source.string(), "cannot be read");
-            continue;
-        }
-        ArchivedIssue issue;
-        const auto known = state.bySource.find(ContentId(source.string()));
-        if (known != state.bySource.end())
-            issue = known->second;
-        const bool was = known != state.bySource.end();
-        const int64_t mtime = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
-        const bool sameStat = was && issue.size == static_cast<uintmax_t>(st.st_size) &&
-                              issue.mtime == mtime &&
-                              fs::is_directory(run.site / "issues" / issue.key);
-        if (!sameStat) {
-            const auto hash = FileContentId(source);
-            if (!hash) {
-                failures.emplace_back(source.string(), "cannot be read");
-                continue;
-            }
-            const bool sameBytes =
-                was && issue.hash == *hash && fs::is_directory(run.site / "issues" / issue.key);
-            issue.hash = *hash;
-            issue.size = static_cast<uintmax_t>(st.st_size);
-            issue.mtime = mtime;
-            if (!sameBytes)
-                issue.title.clear(), issue.mainMovie.clear();
-        }
-        issue.source = source.string();
-        if (!was) {
-            issue.key = IssueKey(source, taken);
-            taken.insert(issue.key);
-        }
-        if (issue.mainMovie.empty() || sharedChanged)
-            jobs.push_back(issue);
-        else
-            kept.push_back(issue);
-    }
-
-    ProgressBar bar(static_cast<int64_t>(jobs.size()));
-    std::atomic<size_t> next = 0, done = 0;
-    std::mutex lock;
-    std::vector<ArchivedIssue> exported;
-    auto work = [&] {
-        for (size_t i; (i = next++) < jobs.size();) {
-            ArchivedIssue issue = jobs[i];
-            const auto failed = ExportIssue(run, issue);
-            std::lock_guard guard(lock);
-            if (failed)
-                failures.emplace_back(issue.source, *failed);
-            else
-                exported.push_back(issue);
-            bar.Update(static_cast<int64_t>(++done));
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned n = 0; n < std::min<size_t>(o.jobs, jobs.size()); ++n)
-        workers.emplace_back(work);
-    for (std::thread& worker : workers)
-        worker.join();
-
-    std::vector<ArchivedIssue> issues = kept;
+    std::vector<ArchivedIssue> issues = plan.kept;
     issues.insert(issues.end(), exported.begin(), exported.end());
     SortForCatalogue(issues);
     std::set<std::string> keys;
@@ -547,17 +566,17 @@ int ExportArchive(const std::vector<std::string>& args) {
                                          [&](const auto& s) { return !keys.count(s.second.key); });
     RemoveOthers(run.site / "issues", keys);
     RemoveOthers(run.site / "shared", sharedKept);
-    state.sharedId = sharedId;
-    state.sharedFiles = sharedFiles;
+    state.sharedId = *sharedId;
     std::sort(failures.begin(), failures.end());
 
     if (!WriteWhole((run.site / "catalogue.json").string(), CatalogueJson(issues)) ||
-        !WriteWhole((run.site / "index.html").string(), CatalogueHtml(issues, pageId)) ||
+        !WriteWhole((run.site / "index.html").string(), CatalogueHtml(issues, run.pageId)) ||
         !WriteState(run.site, state, issues)) {
         return Fail("cannot write the catalogue into " + run.site.string());
     }
     std::printf("%s: %zu issues (%zu exported, %zu unchanged, %zu removed)\n",
-                run.site.string().c_str(), issues.size(), exported.size(), kept.size(), removed);
+                run.site.string().c_str(), issues.size(), exported.size(), plan.kept.size(),
+                removed);
     if (!failures.empty()) {
         std::printf("left out, %zu file%s that could not be read:\n", failures.size(),
                     failures.size() == 1 ? "" : "s");
