@@ -216,8 +216,12 @@ void RuffleEngine::TakePicture(std::function<void(const QImage&)> done) {
         done({});
         return;
     }
-    // The page's answer comes from its own process; the view may be gone by then.
-    m_view->page()->runJavaScript("playerHost.picture()", [done](const QVariant& answer) {
+    // The page's answer comes from its own process. The page also answers, with
+    // nothing, as it is deleted (later than the engine): that answer is dropped.
+    m_view->page()->runJavaScript("playerHost.picture()", [done, alive = std::weak_ptr(m_alive)](
+                                                              const QVariant& answer) {
+        if (alive.expired())
+            return;
         const QString url = answer.toString();
         const QString prefix = "data:image/png;base64,";
         QImage image;

@@ -10,6 +10,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineView>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -46,6 +47,7 @@ private:
     QString ConfigJson() const;
 
     QWebEngineView* m_view = nullptr;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // gone with the engine
     int m_id = 0;
     bool m_pageReady = false;
     bool m_dead = false;  // the page's process is gone: nothing will answer
