@@ -368,11 +368,7 @@ std::optional<std::string> ExportIssue(const Run& run, ArchivedIssue& issue) {
     const auto written = WriteIssueSite(issue.source, scratch, run.shared, error);
     if (!written || !WriteWhole((scratch / "index.html").string(), run.page)) {
         fs::remove_all(scratch, ec);
-        if (written)
-            return "cannot write " + (scratch / "index.html").string();
-        // The summary names the file itself.
-        const std::string named = issue.source + ": ";
-        return error.rfind(named, 0) == 0 ? error.substr(named.size()) : error;
+        return written ? "cannot write " + (scratch / "index.html").string() : error;
     }
     issue.title = written->title;
     issue.bytes = written->bytes;

@@ -232,7 +232,7 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::
     const PackageReading reading =
         ReadPackageFile(platform::Utf8ToUtf16(issuePath), PackageLayout::Appended);
     if (!reading) {
-        error = issuePath + ": " + reading.message;
+        error = reading.message;
         return std::nullopt;
     }
     // The Player's own extraction: nested packages unpacked, unsafe names refused.
@@ -251,7 +251,7 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::
     IssueSite out;
     out.mainMovie = FindIgnoringCase(issueFolder, "vellmain.swf");
     if (out.mainMovie.empty()) {
-        error = issuePath + " has no main movie vellmain.swf";
+        error = "no main movie vellmain.swf";
         return std::nullopt;
     }
     const std::u16string configPath = platform::JoinPath(extracted, u"config.xml");
@@ -375,7 +375,7 @@ int ExportWeb(const std::vector<std::string>& args) {
     }
     const auto written = WriteIssueSite(o.issue, site, shared, error);
     if (!written)
-        return Fail(error);
+        return Fail(o.issue + ": " + error);
     std::printf(
         "wrote %s: %zu files of the issue. Any static web server serves it, e.g.\n"
         "  python3 -m http.server --directory %s\n",

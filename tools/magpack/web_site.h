@@ -30,7 +30,8 @@ struct IssueSite {
     uintmax_t bytes = 0;
 };
 
-// Extracts the issue at `issuePath` into folder/issue and writes folder/site.json.
+// Extracts the issue at `issuePath` into folder/issue and writes folder/site.json;
+// `error` says why not, without naming the issue's file (the caller does).
 std::optional<IssueSite> WriteIssueSite(const std::string& issuePath,
                                         const std::filesystem::path& folder,
                                         const SiteShared& shared, std::string& error);
