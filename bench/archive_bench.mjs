@@ -11,7 +11,7 @@ import { execFileSync, spawn } from "node:child_process";
 import { copyFileSync, mkdirSync, readFileSync, writeFileSync, readdirSync, statSync, rmSync } from "node:fs";
 import { join, resolve } from "node:path";
 import { performance } from "node:perf_hooks";
-import { launch, serve, tempDir, removeAll } from "../tests/web/harness.mjs";
+import { launch, serve, tempDir, removeAll, median } from "../tests/web/harness.mjs";
 
 const build = resolve(process.argv[2] || "build");
 const rounds = Number(process.argv[3] || 5);
@@ -21,10 +21,6 @@ const player = join(build, "player");
 const demo = join(build, "demo/demo-issue");
 const work = tempDir();
 
-const median = (values) => {
-  const v = [...values].sort((a, b) => a - b);
-  return v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
-};
 const ms = (v) => Math.round(v) + " ms";
 const mb = (v) => (v / 1e6).toFixed(1) + " MB";
 

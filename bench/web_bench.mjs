@@ -9,18 +9,13 @@
 import { execFileSync } from "node:child_process";
 import { join, resolve } from "node:path";
 import { performance } from "node:perf_hooks";
-import { launch, serve, tempDir, removeAll } from "../tests/web/harness.mjs";
+import { launch, serve, tempDir, removeAll, median } from "../tests/web/harness.mjs";
 
 const build = resolve(process.argv[2] || "build");
 const rounds = Number(process.argv[3] || 5);
 const magpack = join(build, "tools/magpack/magpack");
 const issue = join(build, "demo/demo-issue");
 const work = tempDir();
-
-const median = (values) => {
-  const v = [...values].sort((a, b) => a - b);
-  return v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
-};
 
 function timed(args) {
   const start = performance.now();

@@ -196,6 +196,12 @@ export async function waitForColour(page, x, y, expected, timeout = 10000) {
   throw new Error(`at (${x}, ${y}): ${hex(last)}, expected ${hex(expected)}`);
 }
 
+// The middle of a set of figures (the benchmarks report medians).
+export function median(values) {
+  const v = [...values].sort((a, b) => a - b);
+  return v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
+}
+
 export function removeAll(folder) {
   rmSync(folder, { recursive: true, force: true });
 }
