@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FlashEngine {
 public:
@@ -35,8 +36,12 @@ public:
     // The answer of the movie's pending ExternalInterface call.
     virtual void SetReturnValue(const QString& xml) = 0;
     // What the movie last drew, handed to `done` (soon, and never after the
-    // engine is gone); a null image where the engine cannot read it back.
-    virtual void TakePicture(std::function<void(const QImage&)> done) { done({}); }
+    // engine is gone); a null image where the engine cannot read it back, and
+    // nothing where the movie has not yet drawn at its window's present size
+    // (it may, soon: ask again).
+    virtual void TakePicture(std::function<void(const std::optional<QImage>&)> done) {
+        done(QImage());
+    }
 
     void SetEvents(Events events) { m_events = std::move(events); }
 

@@ -200,6 +200,9 @@ void RuffleEngine::SetMovie(const QString& path) {
     auto& scheme = PlayerSchemeHandler::Instance();
     const QString url = scheme.PublishFile(path);
     const QString base = url.left(url.lastIndexOf('/') + 1);
+    // The page of a view not on the screen does not know the view's size: the
+    // movie is laid out at it from its first frame all the same.
+    RunScript(QString("playerHost.layOut(%1, %2)").arg(m_view->width()).arg(m_view->height()));
     RunScript(
         QString("playerHost.load(%1, %2, %3)").arg(JsString(url), JsString(base), ConfigJson()));
 }
@@ -211,18 +214,22 @@ void RuffleEngine::Stop() {
     RunScript("playerHost.stop()");
 }
 
-void RuffleEngine::TakePicture(std::function<void(const QImage&)> done) {
+void RuffleEngine::TakePicture(std::function<void(const std::optional<QImage>&)> done) {
     if (!m_pageReady) {
-        done({});
+        done(QImage());
         return;
     }
     // The page's answer comes from its own process. The page also answers, with
     // nothing, as it is deleted (later than the engine): that answer is dropped.
-    m_view->page()->runJavaScript("playerHost.picture()", [done, alive = std::weak_ptr(m_alive)](
-                                                              const QVariant& answer) {
+    const QString ask =
+        QString("playerHost.picture(%1, %2)").arg(m_view->width()).arg(m_view->height());
+    m_view->page()->runJavaScript(ask, [done,
+                                        alive = std::weak_ptr(m_alive)](const QVariant& answer) {
         if (alive.expired())
             return;
         const QString url = answer.toString();
+        if (url == "later")
+            return done(std::nullopt);
         const QString prefix = "data:image/png;base64,";
         QImage image;
         if (url.startsWith(prefix))

@@ -27,7 +27,7 @@ public:
     void Stop() override;
     QString CallFunction(const QString& xml) override;
     void SetReturnValue(const QString& xml) override;
-    void TakePicture(std::function<void(const QImage&)> done) override;
+    void TakePicture(std::function<void(const std::optional<QImage>&)> done) override;
 
     // Movie trace output and engine messages, also written to stderr when
     // PLAYER_TRACE=1.

@@ -59,21 +59,37 @@ void CShockwaveflash1::CoverWithPicture(std::function<void()> then) {
         return;
     }
     // Whichever comes first: the picture, or the moment past which the window
-    // is better shown without one.
-    constexpr int kPictureLimitMs = 150;
+    // is better shown without one. A window laid out anew waits for its movie
+    // to have drawn at the new size, asked again every few milliseconds.
+    constexpr int kPictureLimitMs = 250, kAskAgainMs = 20;
     auto pending = std::make_shared<std::function<void()>>(std::move(then));
     const auto once = [pending] {
         if (auto run = std::exchange(*pending, nullptr))
             run();
     };
     QPointer<QWidget> window(m_window);
-    m_engine->TakePicture([this, window, once](const QImage& picture) {
-        platform::TimelineMark(picture.isNull() ? "no cover picture" : "cover picture");
-        if (window && !picture.isNull())
-            Cover(QPixmap::fromImage(picture));
+    auto ask = std::make_shared<std::function<void()>>();
+    *ask = [this, window, once, pending, weakAsk = std::weak_ptr(ask)] {
+        if (!window || !*pending)
+            return;
+        m_engine->TakePicture([this, window, once, weakAsk](const std::optional<QImage>& picture) {
+            if (!picture) {
+                if (auto again = weakAsk.lock())
+                    QTimer::singleShot(kAskAgainMs, window, *again);
+                return;
+            }
+            platform::TimelineMark(picture->isNull() ? "no cover picture" : "cover picture");
+            if (window && !picture->isNull())
+                Cover(QPixmap::fromImage(*picture));
+            once();
+        });
+    };
+    (*ask)();
+    QTimer::singleShot(kPictureLimitMs, m_window, [once, pending, ask] {
+        if (*pending)
+            platform::TimelineMark("no cover picture");
         once();
     });
-    QTimer::singleShot(kPictureLimitMs, m_window, once);
 }
 
 void CShockwaveflash1::Cover(const QPixmap& picture) {

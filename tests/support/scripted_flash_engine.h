@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -32,6 +33,16 @@ public:
         return {};
     }
     void SetReturnValue(const QString& xml) override { returned << xml; }
+    // The answers to the next requests for a picture, in turn; then none.
+    void TakePicture(std::function<void(const std::optional<QImage>&)> done) override {
+        ++pictureRequests;
+        if (pictures.empty())
+            return done(QImage());
+        const std::optional<QImage> answer = pictures.front();
+        if (pictures.size() > 1 || answer)
+            pictures.pop_front();  // the last "later" is said for ever
+        done(answer);
+    }
 
     // What the movie would do.
     void RaiseFSCommand(const QString& command, const QString& args) {
@@ -56,6 +67,8 @@ public:
 
     QStringList calls;
     QStringList returned;
+    std::deque<std::optional<QImage>> pictures;
+    int pictureRequests = 0;
     QString movie;
 
     // Every engine alive, in creation order.

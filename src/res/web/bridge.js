@@ -251,11 +251,43 @@
   }
   window.requestAnimationFrame = (callback) => {
     const id = nextFrame++;
-    const run = (time) => { if (dropFrame(id)) callback(time); };
+    const run = (time) => {
+      if (!dropFrame(id)) return;
+      callback(time);
+      noteDrawnSize();
+    };
     frames.set(id, { frame: nativeFrame(run), timer: setTimeout(() => run(performance.now()), PROTOCOL.hiddenFrameMs) });
     return id;
   };
   window.cancelAnimationFrame = (id) => { dropFrame(id); };
+
+  // The size of the canvas when a frame last ran: the engine draws in its
+  // frames, so a picture of that size shows the movie as laid out now.
+  let drawnSize = "";
+  function movieCanvas() {
+    return player && player.shadowRoot ? player.shadowRoot.querySelector("canvas") : null;
+  }
+  function noteDrawnSize() {
+    const canvas = movieCanvas();
+    if (canvas) drawnSize = canvas.width + "x" + canvas.height;
+  }
+
+  // The page of a window that is not on the screen keeps the size it had when
+  // made (a small one), whatever the window's size: the stage is then given
+  // the window's size itself, until the page has it.
+  function layOutAt(width, height) {
+    if (window.innerWidth === width && window.innerHeight === height) return;
+    const stage = document.getElementById("stage");
+    stage.style.width = width + "px";
+    stage.style.height = height + "px";
+  }
+  window.addEventListener("resize", () => {
+    const stage = document.getElementById("stage");
+    if (stage && window.innerWidth + "px" === stage.style.width &&
+        window.innerHeight + "px" === stage.style.height) {
+      stage.style.width = stage.style.height = "";
+    }
+  });
 
   // ---- fetch over XMLHttpRequest ------------------------------------------
   // This engine version cannot fetch() from a custom scheme; the movie engine
@@ -403,6 +435,7 @@
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
       movieSettled = false;
+      drawnSize = "";
       player.addEventListener("loadedmetadata", () => {
         movieSettled = true;
         timeline("movie loaded");
@@ -447,10 +480,19 @@
     },
     // What the movie last drew, as a PNG data URL, for the window to show while
     // its view draws again; "" where it cannot be read back (WebGL keeps no
-    // picture once it has been shown).
-    picture() {
-      const canvas = player && player.shadowRoot && player.shadowRoot.querySelector("canvas");
+    // picture once it has been shown), and "later" until the movie has drawn at
+    // the view's size in CSS pixels.
+    layOut(width, height) {
+      layOutAt(width, height);
+    },
+    picture(width, height) {
+      layOutAt(width, height);
+      const canvas = movieCanvas();
       if (!canvas || !canvas.width || !canvas.height || !canvas.getContext("2d")) return "";
+      const near = (a, b) => Math.abs(a - b) <= 1;
+      const scale = window.devicePixelRatio || 1;
+      if (!near(canvas.width, width * scale) || !near(canvas.height, height * scale) ||
+          drawnSize !== canvas.width + "x" + canvas.height) return "later";
       return canvas.toDataURL("image/png");
     },
     call(xml) {
