@@ -42,17 +42,18 @@ void CloseOnTerminationSignals() {
         signal(s, OnSignal);
 }
 
-// Qt's own options for the Player. In a Wayland session that has XWayland
-// (nearly all do) the Player runs through it, unless the reader chose a platform:
-// the windows then come where the issue puts them (the centred splash, a
-// secondary window at the movie's x and y, a window the movie moves), which a
-// Wayland client may only ask for, and an X11 tray is there to hide into. The
-// option, unlike the environment, is not passed on to the programs that links open.
+// Qt's own options for the Player. In a Wayland session it is a Wayland client
+// (through XWayland where the Wayland platform is not installed), unless the
+// reader chose a platform: there each window is shown once its movie has drawn,
+// where XWayland under a Wayland compositor showed the main window black for up
+// to a second, and the compositor places the windows. The option, unlike the
+// environment, is not passed on to the programs that links open.
 std::vector<char*> QtArguments(char* program) {
     std::vector<char*> arguments{program};
-    static char platformOption[] = "-platform", xcb[] = "xcb";
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        arguments.insert(arguments.end(), {platformOption, xcb});
+    static char platformOption[] = "-platform", waylandFirst[] = "wayland;xcb";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        arguments.insert(arguments.end(), {platformOption, waylandFirst});
     arguments.push_back(nullptr);
     return arguments;
 }
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     int qtArgc = static_cast<int>(qtArguments.size()) - 1;
     QApplication app(qtArgc, qtArguments.data());
     platform::TimelineMark("QApplication ready");
+    platform::TimelineMark("platform " + QGuiApplication::platformName().toStdString());
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtMessageBoxHandler();
     CloseOnTerminationSignals();

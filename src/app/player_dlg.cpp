@@ -6,10 +6,12 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 #include "package/loading_dlg.h"
 #include "package/window_config.h"
@@ -46,6 +48,12 @@ QString Native(const std::u16string& windowsPath) {
 QRect PrimaryScreen() {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// A Wayland client places no window: the compositor does, and it alone lays a
+// window over its panels, or takes one back from the task bar.
+bool CompositorPlacesWindows() {
+    return QGuiApplication::platformName().startsWith("wayland");
 }
 
 }  // namespace
@@ -170,6 +178,8 @@ void CPlayerDlg::ShowPlayerWindow(bool fullScreen) {
         setGeometry(0, 0, screen.width(), screen.height());
         if (m_flash.Window())
             m_flash.Window()->setGeometry(0, 0, screen.width(), screen.height());
+        if (CompositorPlacesWindows())
+            setWindowState(windowState() | Qt::WindowFullScreen);
     } else {
         const int w = m_state.m_width, h = m_state.m_height, t = m_state.m_titleHeight;
         setGeometry(0, 0, w, h);
@@ -194,10 +204,22 @@ void CPlayerDlg::ShowWhenDrawn(bool waitedEnough) {
     if (!m_showPending || m_ending || !(m_mainMovieDrawn || isVisible() || waitedEnough))
         return;
     m_showPending = false;
-    if (!isVisible())
+    if (isVisible()) {
+        show();
+        ReportWhenDrawn();
+        return;
+    }
+    // Its first paint is a picture of what the movie drew: the web view itself
+    // draws only once the window is on the screen, a frame too late.
+    m_showing = true;
+    QPointer<CPlayerDlg> alive(this);
+    m_flash.CoverWithPicture([this, alive] {
+        if (!alive || m_ending || !std::exchange(m_showing, false))
+            return;  // ending, or the movie has said since where the window is to be
         platform::TimelineMark("main window shown");
-    show();
-    ReportWhenDrawn();
+        show();
+        ReportWhenDrawn();
+    });
 }
 
 void CPlayerDlg::ReportWhenDrawn() {
@@ -226,6 +248,7 @@ void CPlayerDlg::SetMovieFullScreen(bool on) {
 
 void CPlayerDlg::ShowWindow(ShowCommand command) {
     m_showPending = false;  // what the movie asks for now holds
+    m_showing = false;
     m_inTray = command == ShowCommand::Hide;
     switch (command) {
         case ShowCommand::Hide:
@@ -240,6 +263,8 @@ void CPlayerDlg::ShowWindow(ShowCommand command) {
             showMinimized();
             break;
         case ShowCommand::Restore:
+            if (isMinimized() && CompositorPlacesWindows())
+                hide();  // shown anew: the compositor gives it back no other way
             showNormal();
             break;
     }
@@ -408,7 +433,7 @@ std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,
     auto window = std::make_unique<CFlashPlayerDlg>(this);
     const int id = static_cast<int>(m_secondaryWindows.size());
     const QRect main = frameGeometry();
-    window->setGeometry(main.left() + 30, main.top() + 40, width, height);
+    window->MoveTo({main.left() + 30, main.top() + 40, width, height});
     window->SetMoviePath(Native(path));
     window->ShowWhenDrawn();
     window->LoadMovie();
@@ -419,7 +444,7 @@ std::optional<int> CPlayerDlg::CreateSecondaryWindow(int width, int height,
 
 void CPlayerDlg::ReuseSecondaryWindow(int id, int width, int height, const std::u16string& path) {
     CFlashPlayerDlg* window = m_secondaryWindows.at(static_cast<size_t>(id)).get();
-    window->setGeometry(0, 0, width, height);
+    window->MoveTo({0, 0, width, height});
     window->SetMoviePath(Native(path));
     window->LoadMovie();
     window->show();

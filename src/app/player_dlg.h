@@ -127,6 +127,7 @@ private:
     bool m_movieFullScreen = false;
     bool m_mainMovieDrawn = false;
     bool m_showPending = false;  // laid out, waiting for the movie to draw
+    bool m_showing = false;      // drawn, waiting for the picture it first shows
     bool m_inTray = false;       // hidden to the tray (or minimised where there is none)
     bool m_started = false;      // the movie has sent "start"
     bool m_drawnReported = false;

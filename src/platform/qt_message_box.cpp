@@ -10,7 +10,11 @@
 namespace {
 
 int Show(const platform::MessageBoxRequest& r) {
-    QMessageBox box(const_cast<QWidget*>(static_cast<const QWidget*>(r.owner)));
+    // A box whose owner is not on the screen (a movie's alert before its window
+    // shows, or from the tray) stands on its own: a Wayland compositor shows no
+    // dialog of a window it has never mapped.
+    auto* owner = const_cast<QWidget*>(static_cast<const QWidget*>(r.owner));
+    QMessageBox box(owner && owner->isVisible() ? owner : nullptr);
     box.setWindowTitle(QString::fromStdU16String(r.caption));
     box.setText(QString::fromStdU16String(r.text).replace("\r\n", "\n"));
     switch (r.style & 0xF0) {

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include "platform/message_box.h"
@@ -29,8 +30,17 @@ void CFlashPlayerDlg::ShowWhenDrawn() {
     // then drawn by the time the window maps.
     m_showPending = true;
     const auto showOnce = [this] {
-        if (std::exchange(m_showPending, false))
-            show();
+        if (!std::exchange(m_showPending, false))
+            return;
+        // Its first paint is a picture of that frame: the web view itself draws
+        // only once the window is on the screen (a Wayland compositor shows
+        // the window blank meanwhile).
+        QPointer<CFlashPlayerDlg> alive(this);
+        m_showing = true;
+        m_flash.CoverWithPicture([this, alive] {
+            if (alive && std::exchange(m_showing, false))
+                show();
+        });
     };
     m_flash.SetEvents({.firstFrame = showOnce});
     QTimer::singleShot(kShowLimitMs, this, showOnce);
@@ -38,6 +48,7 @@ void CFlashPlayerDlg::ShowWhenDrawn() {
 
 int CFlashPlayerDlg::MoveTo(const QRect& r) {
     setGeometry(r);
+    FitFlashControl();  // now: a hidden window hears of its new size only as it shows
     return 1;
 }
 
@@ -53,7 +64,7 @@ void CFlashPlayerDlg::resizeEvent(QResizeEvent* event) {
 
 void CFlashPlayerDlg::closeEvent(QCloseEvent* event) {
     // Closing only hides: the window keeps its place and id in the main window's list.
-    m_showPending = false;
+    m_showPending = m_showing = false;
     m_flash.SetMovie(" ");
     m_flash.Stop();
     event->ignore();

@@ -36,4 +36,5 @@ private:
     CShockwaveflash1 m_flash;
     QString m_moviePath;
     bool m_showPending = false;  // shown at its movie's first frame, unless closed first
+    bool m_showing = false;      // drawn, waiting for the picture it first shows
 };
