@@ -38,9 +38,6 @@ protected:
 
     virtual bool WantsTrayHost() const { return true; }
 
-    bool LogHas(const std::string& text, std::chrono::milliseconds limit = 30s) {
-        return WaitUntil([&] { return Log().find(text) != std::string::npos; }, limit);
-    }
     int Count(const std::string& word) const {
         const std::string log = Log();
         int n = 0;
@@ -48,10 +45,6 @@ protected:
             ++n;
         return n;
     }
-    // The probe's `await` goes on once this file exists.
-    void Signal(const std::string& name) { test::WriteFile(dir / name, ""); }
-    std::string Awaits(const std::string& name) { return "await\t" + (dir / name) + "\n"; }
-
     std::optional<test::X11Window> Main() const { return desktop.Find(kTitle); }
     bool MainViewable() const {
         const auto w = Main();
@@ -199,8 +192,8 @@ TEST_F(DesktopRun, AnotherMagazineShowsItselfAndGoesBack) {
     EXPECT_TRUE(WaitUntil([&] { return MainViewable(); })) << "the second magazine is not shown";
     EXPECT_TRUE(WaitUntil([&] {
         const auto w = Main();
-        return w &&
-               test::IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x80, 0x40, 0xc0));
+        return w && test::IsColour(desktop.Screenshot().pixel(w->geometry.center()),
+                                   qRgb(0x80, 0x40, 0xc0));
     })) << "the second magazine's movie is not drawn";
     Shot("desktop-second-magazine");
     Signal("back");
@@ -228,8 +221,8 @@ TEST_F(DesktopRun, ATerminationSignalEndsThePlayerWithADialogOpen) {
         kill(pid, SIGTERM);
         ASSERT_TRUE(WaitForExit(3s)) << "still running 3 s after SIGTERM";
         EXPECT_TRUE(Workspaces().empty());
-        EXPECT_TRUE(
-            WaitUntil([&] { return test::ProcessesWithEnvironment("TMPDIR=" + (dir / "tmp")) == 0; }, 3s))
+        EXPECT_TRUE(WaitUntil(
+            [&] { return test::ProcessesWithEnvironment("TMPDIR=" + (dir / "tmp")) == 0; }, 3s))
             << "web-engine processes outlived the Player";
     }
 }
@@ -269,13 +262,15 @@ TEST_F(DesktopRun, TheDemoIssueFillsTheScreen) {
         w = desktop.Find(demoTitle);
         movie = w ? w->geometry.topLeft() + QPoint(0, 16) : QPoint();
         return w && w->geometry.topLeft() == QPoint((1024 - 800) / 2, (768 - 600) / 2) &&
-               test::IsColour(desktop.Screenshot().pixel(movie + QPoint(5, 300)), qRgb(0x1d, 0x5f, 0xa8));
+               test::IsColour(desktop.Screenshot().pixel(movie + QPoint(5, 300)),
+                              qRgb(0x1d, 0x5f, 0xa8));
     })) << "not drawn";
     ASSERT_TRUE(test::X11Desktop::Click(movie.x() + 75, movie.y() + 181, 1));  // Tools
     // The first button of the Tools page, drawn once the page is there.
     const QPoint fullScreen = movie + QPoint(166 + 188, 16 + 13);  // right of its label
-    ASSERT_TRUE(WaitUntil(
-        [&] { return test::IsColour(desktop.Screenshot().pixel(fullScreen), qRgb(0xe8, 0xf0, 0xfb)); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        return test::IsColour(desktop.Screenshot().pixel(fullScreen), qRgb(0xe8, 0xf0, 0xfb));
+    }));
     ASSERT_TRUE(test::X11Desktop::Click(fullScreen.x(), fullScreen.y(), 1));
     ASSERT_TRUE(WaitUntil([&] {
         return (w = desktop.Find(demoTitle)) && w->geometry == QRect(0, 0, 1024, 768);
@@ -341,7 +336,8 @@ TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     // a few milliseconds after a window maps is not the program's.
     std::this_thread::sleep_for(100ms);
     const QRgb first = desktop.Screenshot().pixel(stage);
-    EXPECT_TRUE(test::IsColour(first, qRgb(0x30, 0x80, 0xf0))) << "appeared blank: " << std::hex << first;
+    EXPECT_TRUE(test::IsColour(first, qRgb(0x30, 0x80, 0xf0)))
+        << "appeared blank: " << std::hex << first;
     Shot("desktop-secondary-window");
     std::fprintf(stderr, "secondary window drawn %lld ms after opening\n",
                  static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -491,7 +487,8 @@ protected:
     bool MainBackDrawn() const {
         const auto w = Main();
         return w && w->viewable &&
-               test::IsColour(desktop.Screenshot().pixel(w->geometry.center()), qRgb(0x40, 0xa0, 0x60));
+               test::IsColour(desktop.Screenshot().pixel(w->geometry.center()),
+                              qRgb(0x40, 0xa0, 0x60));
     }
 
     pid_t tray = -1;

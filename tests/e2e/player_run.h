@@ -145,6 +145,13 @@ protected:
 
     std::string Log() const { return test::ReadFile(dir / "log.txt"); }
     std::string Stderr() const { return test::ReadFile(dir / "stderr.txt"); }
+    bool LogHas(const std::string& text,
+                std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
+        return test::WaitUntil([&] { return Log().find(text) != std::string::npos; }, limit);
+    }
+    // The probe's `await` goes on once this file exists.
+    void Signal(const std::string& name) const { test::WriteFile(dir / name, ""); }
+    std::string Awaits(const std::string& name) const { return "await\t" + (dir / name) + "\n"; }
 
     test::TempDir dir;
     std::string platform = "offscreen";
