@@ -44,10 +44,10 @@ void CloseOnTerminationSignals() {
 
 // Qt's own options for the Player. In a Wayland session it is a Wayland client
 // (through XWayland where the Wayland platform is not installed), unless the
-// reader chose a platform: there each window is shown once its movie has drawn,
-// where XWayland under a Wayland compositor showed the main window black for up
-// to a second, and the compositor places the windows. The option, unlike the
-// environment, is not passed on to the programs that links open.
+// reader chose a platform: each window is then shown once its movie has drawn
+// (weston's XWayland at times shows a window black for a moment as it maps),
+// and the compositor places the windows. The option, unlike the environment,
+// is not passed on to the programs that links open.
 std::vector<char*> QtArguments(char* program) {
     std::vector<char*> arguments{program};
     static char platformOption[] = "-platform", waylandFirst[] = "wayland;xcb";
