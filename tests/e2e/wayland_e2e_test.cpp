@@ -365,9 +365,8 @@ TEST_F(WaylandRun, TheDemoIssueIsDrawnOpensItsSecondWindowAndEnds) {
     // The stage's corner, found by its page, which fills the window's right
     // and bottom edges: the compositor put the window where it chose.
     QImage drawn;
-    QPoint stage;
     int n = 0;
-    ASSERT_TRUE(WaitUntil([&] {
+    const auto findStage = [&](QPoint& stage) {
         drawn = Photographer::TakeOne(dir / ("d" + std::to_string(n++)));
         if (PixelsOf(drawn, kSidebar) < 2000 || PixelsOf(drawn, kPage) < 5000)
             return false;
@@ -380,8 +379,20 @@ TEST_F(WaylandRun, TheDemoIssueIsDrawnOpensItsSecondWindowAndEnds) {
         }
         stage = last - QPoint(799, 583);
         return true;
-    })) << "not drawn";
+    };
+    QPoint stage;
+    ASSERT_TRUE(WaitUntil([&] { return findStage(stage); })) << "not drawn";
     Save(drawn, "wayland-demo");
+    // The title strip drags the window, by the compositor's own move.
+    const QPoint strip = stage + QPoint(400, -8), by(60, 40);
+    const auto at = [](QPoint p) { return std::to_string(p.x()) + " " + std::to_string(p.y()); };
+    ASSERT_TRUE(Xdotool("mousemove " + at(strip) + " mousedown 1 mousemove " +
+                        at(strip + QPoint(5, 5)) + " sleep 0.2 mousemove " + at(strip + by) +
+                        " sleep 0.2 mouseup 1 mousemove 1000 4"));
+    QPoint moved;
+    EXPECT_TRUE(WaitUntil([&] { return findStage(moved) && moved == stage + by; }))
+        << "dragged from " << at(stage) << " to " << at(moved);
+    stage = moved;
     ASSERT_TRUE(Click(stage + QPoint(75, 181)));  // Tools
     const QPoint newWindow = stage + QPoint(166 + 188, 16 + 34 * 6 + 13);
     QImage tools;
