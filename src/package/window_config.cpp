@@ -5,15 +5,10 @@
 #include "platform/workspace.h"
 #include "xml/xml_document.h"
 
-namespace {
-
-// Positions `doc` on MSG / Wnd; false when the configuration has no settings.
 bool OpenWnd(XmlDocument& doc, std::u16string_view path) {
     return doc.LoadFile(path) && doc.FindElement(u"MSG") && doc.EnterElement() &&
            doc.FindElement(u"Wnd");
 }
-
-}  // namespace
 
 std::u16string ConfigPath() {
     return WorkspacePath(u"config.xml");

@@ -9,6 +9,15 @@
 // "%s\config.xml" of the workspace.
 std::u16string ConfigPath();
 
+class XmlDocument;
+// Positions `doc` on MSG / Wnd of the configuration at `path`; false when it
+// has no window settings.
+bool OpenWnd(XmlDocument& doc, std::u16string_view path);
+
+// How long a loading movie has to draw before the main movie starts anyway
+// (the web page's site.js holds the same, which a test checks).
+inline constexpr int kLoadingHeadStartMs = 3000;
+
 struct LoadingConfig {
     bool showLoading = false;
     int loadX = 0;

@@ -145,8 +145,7 @@ std::string DefaultPlayer() {
 // Warns about window settings the Player reads as sizes it cannot use.
 void WarnAboutConfig(const fs::path& config) {
     XmlDocument doc;
-    if (!doc.LoadFile(U16(config)) || !doc.FindElement(u"MSG") || !doc.EnterElement() ||
-        !doc.FindElement(u"Wnd")) {
+    if (!OpenWnd(doc, U16(config))) {
         std::fprintf(stderr,
                      "magpack: warning: config.xml has no MSG/Wnd element: the Player "
                      "opens the issue with its default window\n");
