@@ -132,7 +132,6 @@ private:
     bool m_started = false;      // the movie has sent "start"
     bool m_drawnReported = false;
     QRect m_windowedGeometry, m_windowedMovieGeometry;
-    static constexpr int kLoadingHeadStartMs = 3000;
     static constexpr int kShowLimitMs = 3000;
     int m_exitCode = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "package/window_config.h"
 #include "support/test_support.h"
 
 using namespace bridge_protocol;
@@ -38,4 +39,11 @@ TEST(BridgeProtocol, ThePageScriptUsesTheHostsValues) {
     EXPECT_EQ(
         std::string(kHostPageUrl).rfind(std::string(kScheme) + "://" + kAppHost + kPagePrefix, 0),
         0u);
+}
+
+// The web page gives the loading movie the Player's head start.
+TEST(BridgeProtocol, TheWebPageGivesTheLoadingMovieTheHostsHeadStart) {
+    const std::string js = test::ReadFile(SITE_JS);
+    EXPECT_NE(js.find("const LOADING_HEAD_START_MS = " + std::to_string(kLoadingHeadStartMs) + ";"),
+              std::string::npos);
 }

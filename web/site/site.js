@@ -11,7 +11,8 @@
 
 (function () {
   const $ = (id) => document.getElementById(id);
-  // How long the loading movie has to draw before the main movie starts anyway.
+  // How long the loading movie has to draw before the main movie starts anyway
+  // (the Player's kLoadingHeadStartMs, which a test compares).
   const LOADING_HEAD_START_MS = 3000;
   const REGISTRY_KEY = "magazine-player:registry";
   const IMPORTED_KEY = "magazine-player:imported:";
