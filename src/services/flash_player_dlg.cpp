@@ -43,7 +43,7 @@ void CFlashPlayerDlg::ShowWhenDrawn() {
         });
     };
     m_flash.SetEvents({.firstFrame = showOnce});
-    QTimer::singleShot(kShowLimitMs, this, showOnce);
+    QTimer::singleShot(s_showLimit, this, showOnce);
 }
 
 int CFlashPlayerDlg::MoveTo(const QRect& r) {

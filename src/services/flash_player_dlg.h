@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <chrono>
+
 #include "bridge/shockwave_flash.h"
 
 class CFlashPlayerDlg : public QDialog {
@@ -19,9 +21,13 @@ public:
     int LoadMovie();
     // WM_PLAYER_MOVETO: takes the rectangle.
     int MoveTo(const QRect& rect);
-    // Shows the window once its movie has drawn its first frame, or after a
-    // second with whatever it has: a new window is never seen blank for long.
+    // Shows the window once its movie has drawn its first frame, or after
+    // ShowLimit() with whatever it has: a new window is never seen blank for long.
     void ShowWhenDrawn();
+    // Three seconds: a second engine compiles the movie engine anew, which takes
+    // seconds on a slow machine. Tests shorten it.
+    static std::chrono::milliseconds ShowLimit() { return s_showLimit; }
+    static void SetShowLimit(std::chrono::milliseconds limit) { s_showLimit = limit; }
     CShockwaveflash1& Flash() { return m_flash; }
 
 protected:
@@ -31,7 +37,7 @@ protected:
 private:
     void FitFlashControl();
 
-    static constexpr int kShowLimitMs = 3000;
+    static inline std::chrono::milliseconds s_showLimit{3000};
 
     CShockwaveflash1 m_flash;
     QString m_moviePath;

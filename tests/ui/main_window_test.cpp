@@ -276,13 +276,13 @@ TEST_F(WindowsTest, SecondaryWindowIds) {
     EXPECT_EQ(open("1", "0"), "<number>1</number>");
     ASSERT_EQ(dlg->SecondaryWindows().size(), 2u);
     CFlashPlayerDlg* first = dlg->SecondaryWindows()[0].get();
-    // A new window shows once its movie has drawn, or after three seconds at most.
+    // A new window shows once its movie has drawn, or after its limit at most.
     EXPECT_FALSE(first->isVisible());
     static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->RaiseFirstFrame();
     EXPECT_TRUE(first->isVisible());
     CFlashPlayerDlg* second = dlg->SecondaryWindows()[1].get();
     EXPECT_FALSE(second->isVisible());
-    EXPECT_TRUE(WaitFor([&] { return second->isVisible(); }, 4000));
+    EXPECT_TRUE(WaitFor([&] { return second->isVisible(); }, 1000));
     EXPECT_EQ(first->geometry(),
               QRect(dlg->frameGeometry().left() + 30, dlg->frameGeometry().top() + 40, 300, 200));
     EXPECT_EQ(static_cast<ScriptedFlashEngine*>(first->Flash().Engine())->movie,
@@ -319,7 +319,8 @@ TEST_F(WindowsTest, ASecondaryWindowClosedBeforeItsFirstFrameStaysClosed) {
     ASSERT_EQ(dlg->SecondaryWindows().size(), 1u);
     CFlashPlayerDlg* window = dlg->SecondaryWindows()[0].get();
     window->close();
-    PumpFor(1300);  // past the second a window waits for its first frame
+    PumpFor(100);  // past the time a window waits for its first frame
+    EXPECT_FALSE(window->isVisible());
     static_cast<ScriptedFlashEngine*>(window->Flash().Engine())->RaiseFirstFrame();
     EXPECT_FALSE(window->isVisible());
 }

@@ -17,6 +17,7 @@
 #include "package/loading_dlg.h"
 #include "platform/path.h"
 #include "platform/workspace.h"
+#include "services/flash_player_dlg.h"
 #include "support/package_builder.h"
 #include "support/qt_wait.h"
 #include "support/scripted_flash_engine.h"
@@ -26,11 +27,14 @@ class WindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseScriptedEngines();
+        // A secondary window waits this long for its movie, not seconds.
+        CFlashPlayerDlg::SetShowLimit(std::chrono::milliseconds(50));
         const test::ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
         ASSERT_TRUE(CreateWorkspace());
         ws = test::U8(g_workspaceDir);
     }
     void TearDown() override {
+        CFlashPlayerDlg::SetShowLimit(std::chrono::milliseconds(3000));
         m_released = true;
         dlg.reset();
         SetExtractionWorker(nullptr);
