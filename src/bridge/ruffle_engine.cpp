@@ -257,10 +257,20 @@ QString RuffleEngine::CallFunction(const QString& xml) {
         AnswerCall(frame.job, QJsonDocument(QJsonObject{{"op", kOpCall}, {"xml", xml}})
                                   .toJson(QJsonDocument::Compact));
         frame.job = nullptr;  // the next request of the page carries the result
+        // No longer than a call at the top: a movie that never answers must not
+        // hold the command that asked it, nor the Player's end, for ever.
         QEventLoop wait;
         QEventLoop* outer = std::exchange(m_resultWait, &wait);
         m_callResult.reset();
-        while (!m_callResult && !m_dead)
+        bool waitedEnough = false;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &wait, [&] {
+            waitedEnough = true;
+            wait.quit();
+        });
+        limit.start(s_callTimeout);
+        while (!m_callResult && !m_dead && !waitedEnough)
             wait.exec();
         m_resultWait = outer;
         return std::exchange(m_callResult, std::nullopt).value_or(QString());
@@ -275,7 +285,7 @@ QString RuffleEngine::CallFunction(const QString& xml) {
                                       result = v.toString();
                                       wait.quit();
                                   });
-    QTimer::singleShot(kCallFunctionTimeoutMs, &wait, &QEventLoop::quit);
+    QTimer::singleShot(s_callTimeout, &wait, &QEventLoop::quit);
     if (!result)
         wait.exec();
     return result.value_or(QString());
@@ -284,9 +294,14 @@ QString RuffleEngine::CallFunction(const QString& xml) {
 void RuffleEngine::OnRequest(QWebEngineUrlRequestJob* job, const QString& kind,
                              const QString& data) {
     if (kind == kKindCallResult) {
-        // The answer to CallFunction; the page now waits on this request.
-        if (!m_frames.empty())
-            m_frames.back().job = job;
+        // The answer to CallFunction; the page now waits on this request. An
+        // answer that comes after its call gave up waiting finds no call of the
+        // movie's left to answer, or one already answered: it is told to go on.
+        if (m_frames.empty() || m_frames.back().job) {
+            AnswerReturn(job);
+            return;
+        }
+        m_frames.back().job = job;
         m_callResult = data;
         if (m_resultWait)
             m_resultWait->quit();

@@ -10,10 +10,12 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineView>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "bridge/bridge_protocol.h"
 #include "bridge/flash_engine.h"
 
 class RuffleEngine : public FlashEngine {
@@ -28,6 +30,9 @@ public:
     QString CallFunction(const QString& xml) override;
     void SetReturnValue(const QString& xml) override;
     void TakePicture(std::function<void(const std::optional<QImage>&)> done) override;
+
+    // How long a call into the movie waits for its answer (tests shorten it).
+    static void SetCallTimeout(std::chrono::milliseconds limit) { s_callTimeout = limit; }
 
     // Movie trace output and engine messages, also written to stderr when
     // PLAYER_TRACE=1.
@@ -45,6 +50,8 @@ private:
     void OnRequest(QWebEngineUrlRequestJob* job, const QString& kind, const QString& data);
     void RunScript(const QString& script);
     QString ConfigJson() const;
+
+    static inline std::chrono::milliseconds s_callTimeout{bridge_protocol::kCallFunctionTimeoutMs};
 
     QWebEngineView* m_view = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // gone with the engine

@@ -2,6 +2,7 @@
 // Haxe (ActionScript 3) and by swfkit (ActionScript 2).
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -74,6 +75,12 @@ protected:
             engine->SetReturnValue(engine->CallFunction(Invoke("echo", "<string>inner</string>")));
         if (name == "brivol_as2")
             engine->SetReturnValue("<string>ok</string>");
+        if (name == "ask_hang") {
+            QElapsedTimer t;
+            t.start();
+            nestedAnswer = engine->CallFunction(Invoke("hang"));
+            nestedMs = static_cast<int>(t.elapsed());
+        }
         if (name == "modal") {
             // As a modal dialog would: the movie's call waits in a nested event loop.
             QEventLoop loop;
@@ -97,6 +104,8 @@ protected:
     std::unique_ptr<RuffleEngine> engine;
     QStringList traces, fsCommands, requests;
     int modalMs = 100;
+    QString nestedAnswer = "none";
+    int nestedMs = -1;
 };
 
 }  // namespace
@@ -263,4 +272,40 @@ TEST_F(RuffleEngineTest, SoundPlays) {
     const double t0 = js("contexts[0].currentTime").toDouble();
     EXPECT_TRUE(WaitFor([&] { return js("contexts[0].currentTime").toDouble() > t0 + 0.2; }, 5000))
         << "the audio clock stands still at " << t0;
+}
+
+// A movie whose callback never returns, called while the movie waits in a call
+// of its own: the host's call gives up after its limit, as a call at the top
+// does, so that neither the command that asked nor the Player's end waits for
+// ever. (Last in this file: the movie's page never runs again.)
+TEST_F(RuffleEngineTest, ACallIntoAMovieThatNeverAnswersGivesUp) {
+    using namespace swfkit;
+    Avm1 spin;
+    spin.JumpToSelf();
+    Avm1 code;
+    // ExternalInterface.addCallback("hang", null, function () { for (;;) {} })
+    code.DefineFunction("", {}, spin)
+        .PushNull()
+        .Push("hang")
+        .Call("flash.external.ExternalInterface", "addCallback", 3)
+        .Pop();
+    code.Push("asking").Trace();
+    code.Push("ask_hang").Call("flash.external.ExternalInterface", "call", 1).Pop();
+    Movie movie(8, 320, 240, 24);
+    movie.Background(0xFFFFFF).DoAction(code).ShowFrame();
+    ASSERT_TRUE(movie.WriteTo(ws.filePath("hang.swf").toStdString()));
+    RuffleEngine::SetCallTimeout(std::chrono::milliseconds(500));
+    Load("hang.swf");
+    ASSERT_TRUE(WaitFor([&] { return nestedMs >= 0; }, 20000)) << traces.join('\n').toStdString();
+    RuffleEngine::SetCallTimeout(
+        std::chrono::milliseconds(bridge_protocol::kCallFunctionTimeoutMs));
+    EXPECT_TRUE(traces.contains("asking"));
+    EXPECT_EQ(nestedAnswer, "");
+    EXPECT_GE(nestedMs, 450);
+    EXPECT_LT(nestedMs, 5000);
+    // The page's process loops for ever: ended here, so that no later page of
+    // this test program is made in it.
+    const qint64 pid = static_cast<QWebEngineView*>(engine->Widget())->page()->renderProcessPid();
+    if (pid > 0)
+        kill(static_cast<pid_t>(pid), SIGKILL);
 }

@@ -144,6 +144,10 @@ Avm1& Avm1::Return() {
 Avm1& Avm1::Stop() {
     return Action(0x07);
 }
+Avm1& Avm1::JumpToSelf() {
+    // ActionJump's offset counts from the next action: back over its own 5 bytes.
+    return Action(0x99, {0xFB, 0xFF});
+}
 Avm1& Avm1::InitObject() {
     return Action(0x43);
 }

@@ -34,6 +34,7 @@ public:
     Avm1& Add2();
     Avm1& Return();
     Avm1& Stop();
+    Avm1& JumpToSelf();  // a loop that never ends: a script that hangs
     Avm1& InitObject();  // value, name pairs, count -> object
     Avm1& InitArray();   // values (last first), count -> array
     Avm1& NewObject();   // args (last first), count, class name -> object
