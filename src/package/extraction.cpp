@@ -12,16 +12,6 @@
 #include "platform/workspace.h"
 #include "xml/xml_document.h"
 
-void LockedString::Set(std::u16string value) {
-    std::lock_guard lock(m_mutex);
-    m_value = std::move(value);
-}
-
-std::u16string LockedString::Get() const {
-    std::lock_guard lock(m_mutex);
-    return m_value;
-}
-
 namespace {
 
 constexpr size_t kCopyBufferSize = 1048576;
@@ -49,18 +39,16 @@ void Finish(ExtractionProgress& progress) {
         progress.finished();
 }
 
-void FinishFailed(ExtractionProgress& progress) {
+void FinishFailed(ExtractionProgress& progress, const ExtractReport& report) {
+    progress.failure.Set(report);
     progress.failed = 1;
     Finish(progress);
 }
 
-// A half-written issue would start and fail in odd ways: say why it cannot open
-// and end the run as failed.
-void FinishUnwritable(std::u16string_view folder, ExtractionProgress& progress) {
-    platform::MessageBox(
-        nullptr, u"无法把本期杂志写入文件夹 " + std::u16string(folder) + u"：磁盘已满或不可写入。",
-        std::nullopt, platform::MB_ICONWARNING);
-    FinishFailed(progress);
+// A half-written issue would start and fail in odd ways: the run ends as failed,
+// naming the folder.
+void FinishUnwritable(std::u16string_view folder, int error, ExtractionProgress& progress) {
+    FinishFailed(progress, {ExtractProblem::DiskRefused, std::u16string(folder), error});
 }
 
 void SetPercent(ExtractionProgress& progress, double percent) {
@@ -129,48 +117,71 @@ bool WritePackedFile(std::u16string_view path, ByteSource& source, int64_t offse
     return ok;
 }
 
-int ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder,
-                         std::stop_token stop) {
+bool ExtractReport::EndsTheRun() const {
+    return problem == ExtractProblem::PackageUnopenable ||
+           problem == ExtractProblem::ListUnwritten || problem == ExtractProblem::DiskRefused;
+}
+
+ReaderMessage ExtractMessage(const ExtractReport& report) {
+    switch (report.problem) {
+        case ExtractProblem::None:
+            break;
+        case ExtractProblem::PackageUnopenable:
+            return {std::u16string(texts::kExeUnreadable), u"Error", platform::MB_OK};
+        case ExtractProblem::ListUnwritten:
+            return {std::u16string(texts::kFileListMissing), u"Brivol Error", platform::MB_OK};
+        case ExtractProblem::DiskRefused:
+            return {std::u16string(texts::kFolderUnwritableBefore) + report.where +
+                        std::u16string(texts::kFolderUnwritableAfter),
+                    std::nullopt, platform::MB_ICONWARNING};
+        case ExtractProblem::NestedUnopenable:
+            return {std::u16string(texts::kNestedUnopenable), u"Error", platform::MB_OK};
+        case ExtractProblem::NestedInvalid:
+            return {std::u16string(texts::kNestedInvalid), u"Brivol", platform::MB_ICONWARNING};
+    }
+    return {};
+}
+
+ExtractReport ExtractNestedPackage(std::u16string_view packagePath, std::u16string_view folder,
+                                   std::stop_token stop) {
+    const std::u16string package(packagePath);
+    errno = 0;
     FileByteSource source(packagePath);
-    if (!source.IsOpen()) {
-        platform::MessageBox(nullptr, u"打开qk工程失败！", u"Error", platform::MB_OK);
-        return 0;
-    }
+    if (!source.IsOpen())
+        return {ExtractProblem::NestedUnopenable, package, errno};
     FileListSpan span;
-    if (LocateNestedList(source, span) != NestedListResult::Ok) {
-        platform::MessageBox(nullptr, u"不是有效的QK文件或文件已经损坏!", u"Brivol",
-                             platform::MB_ICONWARNING);
-        return 0;
-    }
+    if (LocateNestedList(source, span) != NestedListResult::Ok)
+        return {ExtractProblem::NestedInvalid, package};
     const std::u16string listPath = platform::JoinPath(folder, u"filelist.xml");
+    errno = 0;
     if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
-        return -1;
+        return {ExtractProblem::DiskRefused, std::u16string(folder), errno};
     XmlDocument list;
     PackageContents contents;
     if (list.LoadFile(listPath) && ReadNestedEntries(list, span, contents)) {
         for (const auto& e : contents.entries) {
             if (stop.stop_requested())
                 break;
+            errno = 0;
             if (MayWrite(folder, e.name) && !WritePackedFile(platform::JoinPath(folder, e.name),
                                                              source, e.offset, e.size, stop))
-                return -1;
+                return {ExtractProblem::DiskRefused, std::u16string(folder), errno};
         }
     }
-    return 0;
+    return {};
 }
 
 void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionProgress& progress,
                     std::stop_token stop) {
     const FileListSpan span = LocateAppendedList(source);
     const std::u16string listPath = platform::JoinPath(folder, u"filelist.xml");
+    errno = 0;
     if (!WritePackedFile(listPath, source, span.offset, span.length, stop))
-        return FinishUnwritable(folder, progress);
+        return FinishUnwritable(folder, errno, progress);
+    const int listError = errno;  // why it could not be created, if it was not
     SetPercent(progress, 1.0);
-    if (!platform::PathFileExists(listPath)) {
-        platform::MessageBox(nullptr, u"filelist.xml文件不存在！", u"Brivol Error",
-                             platform::MB_OK);
-        return FinishFailed(progress);
-    }
+    if (!platform::PathFileExists(listPath))
+        return FinishFailed(progress, {ExtractProblem::ListUnwritten, listPath, listError});
     XmlDocument list;
     PackageContents contents;
     if (!list.LoadFile(listPath) || !ReadAppendedEntries(list, span, contents))
@@ -186,8 +197,9 @@ void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionPr
         if (!MayWrite(folder, e.name))
             continue;  // its bytes are still passed over
         const std::u16string fullPath = platform::JoinPath(folder, e.name);
+        errno = 0;
         if (!WritePackedFile(fullPath, source, e.offset, e.size, stop))
-            return FinishUnwritable(folder, progress);
+            return FinishUnwritable(folder, errno, progress);
         if (stop.stop_requested())
             break;
         OnFileExtracted(progress, e.name);
@@ -195,8 +207,11 @@ void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionPr
             const std::u16string nested =
                 platform::JoinPath(folder, e.name.substr(0, e.name.size() - 3));
             platform::CreateDirectory(nested);
-            if (ExtractNestedPackage(fullPath, nested, stop) != 0)
-                return FinishUnwritable(folder, progress);
+            const ExtractReport report = ExtractNestedPackage(fullPath, nested, stop);
+            if (report.EndsTheRun())
+                return FinishFailed(progress, report);
+            if (!report.Ok() && progress.passedOver)
+                progress.passedOver(report);  // the rest of the issue is still written
         }
         if (first) {
             first = false;
@@ -213,11 +228,11 @@ void ExtractPackage(ByteSource& source, std::u16string_view folder, ExtractionPr
 
 void ExtractPackageFile(std::u16string_view packagePath, std::u16string_view folder,
                         ExtractionProgress& progress, std::stop_token stop) {
+    errno = 0;
     FileByteSource source(packagePath);
-    if (!source.IsOpen()) {
-        platform::MessageBox(nullptr, u"无法打开本EXE文件!", u"Error", platform::MB_OK);
-        return FinishFailed(progress);
-    }
+    if (!source.IsOpen())
+        return FinishFailed(
+            progress, {ExtractProblem::PackageUnopenable, std::u16string(packagePath), errno});
     ExtractPackage(source, folder, progress, stop);
 }
 

@@ -1,5 +1,6 @@
 #include "package/loading_dlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -8,6 +9,7 @@
 
 #include "bridge/external_interface.h"
 #include "package/window_config.h"
+#include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/timeline.h"
 #include "platform/workspace.h"
@@ -52,6 +54,13 @@ CLoading::CLoading(QWidget* mainWindow)
     // The end is taken up at once rather than at the next tick of the timers:
     // the main movie waits for it.
     m_extraction.finished = queued(&CLoading::OnWorkerFinished);
+    // A nested package passed over is told while the rest is written, by a box
+    // of no window's: this one may go while it is up.
+    m_extraction.passedOver = [](const ExtractReport& report) {
+        QMetaObject::invokeMethod(
+            qApp, [report] { platform::MessageBox(nullptr, ExtractMessage(report)); },
+            Qt::QueuedConnection);
+    };
     m_workerThread = std::jthread(Worker(), std::ref(m_extraction));
     m_watch.start();
     setGeometry(0, 0, 0, 0);  // nothing to show until the configuration says what
@@ -158,12 +167,14 @@ void CLoading::OnWorkerFinished() {
 }
 
 void CLoading::OnWatchWorker() {
-    if (m_extraction.done != 1)
+    if (m_extraction.done != 1 || m_failureTold)
         return;
     m_watch.stop();
     if (m_extraction.failed == 1) {
-        // The package could not be read at all (its message has been shown): end
-        // the Player instead of waiting hidden for ever.
+        // The package could not be read or written out: say why, then end the
+        // Player instead of waiting hidden for ever.
+        m_failureTold = true;
+        platform::MessageBox(nullptr, ExtractMessage(m_extraction.failure.Get()));
         emit packageUnreadable();
         return;
     }

@@ -75,4 +75,5 @@ private:
     QTimer m_watch;               // ends the wait when the package has no config.xml or failed
     bool m_configRequested = false;
     bool m_readyPosted = false;
+    bool m_failureTold = false;
 };

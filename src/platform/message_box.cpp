@@ -31,6 +31,13 @@ int MessageBox(const void* owner, std::u16string_view text,
     return (style & 0xF) == MB_YESNO ? IDYES : IDOK;
 }
 
+int MessageBox(const void* owner, const ReaderMessage& message) {
+    return MessageBox(
+        owner, message.text,
+        message.caption ? std::optional<std::u16string_view>(*message.caption) : std::nullopt,
+        message.style);
+}
+
 std::u16string AppName() {
     std::u16string path = ExePath();
     const size_t slash = path.find_last_of(u"/\\");

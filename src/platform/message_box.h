@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/player_texts.h"
+
 namespace platform {
 
 enum MessageBoxStyle : unsigned {
@@ -37,6 +39,8 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // Without a caption the box shows the application's name.
 int MessageBox(const void* owner, std::u16string_view text,
                std::optional<std::u16string_view> caption = std::nullopt, unsigned style = MB_OK);
+
+int MessageBox(const void* owner, const ReaderMessage& message);
 
 // The executable's file name without extension.
 std::u16string AppName();

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -179,35 +181,81 @@ TEST_F(Extraction, DamagedFileListsCountAsFinishedWithNothing) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(Extraction, UnreadablePackageShowsTheMessageAndEndsTheRun) {
-    ExtractFile(dir / "missing.exe");
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"无法打开本EXE文件!");
-    EXPECT_EQ(boxes.boxes[0].caption, u"Error");
-    EXPECT_EQ(progress.done, 1);
-    EXPECT_EQ(progress.failed, 1);
-}
-
-TEST_F(Extraction, UnwritableFileListShowsTheMessage) {
+// The worker shows nothing: it says what went wrong and where, and the window
+// that started it tells the reader in the message the problem calls for.
+TEST_F(Extraction, ProblemsAreReportedWithWhereAndWhyAndTheirMessage) {
     test::WriteFile(dir / "issue.bin", test::AppendedPackage("P", "", test::FileListXml({})));
-    // A folder below a plain file can never be created, so the list cannot be copied out.
-    ExtractPackageFile(test::U16(dir / "issue.bin"), test::U16(dir / "issue.bin") + u"\\ws",
-                       progress);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, u"filelist.xml文件不存在！");
-    EXPECT_EQ(boxes.boxes[0].caption, u"Brivol Error");
-    EXPECT_EQ(progress.failed, 1);
+    test::WriteFile(dir / "bad.qk", "no trailer here");
+    const std::u16string below = test::U16(dir / "issue.bin") + u"\\ws";
+    struct Case {
+        const char* what;
+        std::function<ExtractReport()> run;
+        ExtractProblem problem;
+        std::u16string where;
+        int error;
+        ReaderMessage message;
+    };
+    const Case cases[] = {
+        {"an issue that cannot be opened ends the run",
+         [&] {
+             ExtractFile(dir / "missing.exe");
+             return progress.failure.Get();
+         },
+         ExtractProblem::PackageUnopenable,
+         test::U16(dir / "missing.exe"),
+         ENOENT,
+         {u"无法打开本EXE文件!", u"Error", platform::MB_OK}},
+        // A folder below a plain file can never be created, so the list cannot be copied out.
+        {"a file list that cannot be written ends the run",
+         [&] {
+             ExtractPackageFile(test::U16(dir / "issue.bin"), below, progress);
+             return progress.failure.Get();
+         },
+         ExtractProblem::ListUnwritten,
+         below + u"\\filelist.xml",
+         ENOTDIR,
+         {u"filelist.xml文件不存在！", u"Brivol Error", platform::MB_OK}},
+        {"a nested package without its trailer is passed over",
+         [&] { return ExtractNestedPackage(test::U16(dir / "bad.qk"), test::U16(ws)); },
+         ExtractProblem::NestedInvalid,
+         test::U16(dir / "bad.qk"),
+         0,
+         {u"不是有效的QK文件或文件已经损坏!", u"Brivol", platform::MB_ICONWARNING}},
+        {"a nested package that cannot be opened is passed over",
+         [&] { return ExtractNestedPackage(test::U16(dir / "none.qk"), test::U16(ws)); },
+         ExtractProblem::NestedUnopenable,
+         test::U16(dir / "none.qk"),
+         ENOENT,
+         {u"打开qk工程失败！", u"Error", platform::MB_OK}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        progress.failed = 0;
+        const ExtractReport report = c.run();
+        EXPECT_EQ(report.problem, c.problem);
+        EXPECT_EQ(test::U8(report.where), test::U8(c.where));
+        EXPECT_EQ(report.error, c.error);
+        EXPECT_EQ(progress.failed, report.EndsTheRun() ? 1 : 0);
+        const ReaderMessage message = ExtractMessage(report);
+        EXPECT_EQ(message.text, c.message.text);
+        EXPECT_EQ(message.caption, c.message.caption);
+        EXPECT_EQ(message.style, c.message.style);
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(Extraction, BadNestedPackagesShowTheirMessages) {
-    test::WriteFile(dir / "bad.qk", "no trailer here");
-    ExtractNestedPackage(test::U16(dir / "bad.qk"), test::U16(ws));
-    ExtractNestedPackage(test::U16(dir / "none.qk"), test::U16(ws));
-    ASSERT_EQ(boxes.boxes.size(), 2u);
-    EXPECT_EQ(boxes.boxes[0].text, u"不是有效的QK文件或文件已经损坏!");
-    EXPECT_EQ(boxes.boxes[0].caption, u"Brivol");
-    EXPECT_EQ(boxes.boxes[0].style, platform::MB_ICONWARNING);
-    EXPECT_EQ(boxes.boxes[1].text, u"打开qk工程失败！");
+// A bad nested package is told and passed over; the rest of the issue is written.
+TEST_F(Extraction, ABadNestedPackageIsPassedOverAndTheRestWritten) {
+    std::vector<ExtractReport> passed;
+    progress.passedOver = [&](const ExtractReport& r) { passed.push_back(r); };
+    Run(test::AppendedPackage(
+        "", "LOADjunkDATA",
+        test::FileListXml(
+            {{"load.swf", "4", "0"}, {"part.qk", "4", "-"}, {"after.bin", "4", "-"}})));
+    EXPECT_EQ(progress.failed, 0);
+    ASSERT_EQ(passed.size(), 1u);
+    EXPECT_EQ(passed[0].problem, ExtractProblem::NestedInvalid);
+    EXPECT_EQ(Out("after.bin"), "DATA");
 }
 
 TEST_F(Extraction, PublishedValuesCanBeReadFromAnotherThread) {
@@ -272,9 +320,12 @@ TEST_F(Extraction, AFullDiskEndsTheRunWithAMessage) {
     std::system(("umount " + small).c_str());
     EXPECT_EQ(progress.done, 1);
     EXPECT_EQ(progress.failed, 1);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_NE(boxes.boxes[0].text.find(test::U16(small)), std::u16string::npos);
-    EXPECT_NE(boxes.boxes[0].text.find(u"磁盘已满"), std::u16string::npos);
+    const ExtractReport failure = progress.failure.Get();
+    EXPECT_EQ(failure.problem, ExtractProblem::DiskRefused);
+    EXPECT_EQ(failure.error, ENOSPC);
+    const ReaderMessage message = ExtractMessage(failure);
+    EXPECT_NE(message.text.find(test::U16(small)), std::u16string::npos);
+    EXPECT_NE(message.text.find(u"磁盘已满"), std::u16string::npos);
 }
 
 // A Player that ends while its issue is still being extracted stops the worker

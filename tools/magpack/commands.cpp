@@ -320,14 +320,15 @@ int Extract(const std::vector<std::string>& args) {
     const std::u16string source = platform::Utf8ToUtf16(fs::absolute(args[0]).string());
     const std::u16string folder = platform::Utf8ToUtf16(fs::absolute(args[1]).string());
     if (reading.nested) {
-        errno = 0;
-        if (ExtractNestedPackage(source, folder) != 0) {
-            return Fail("cannot write the package's files into " + args[1] +
-                        (errno ? std::string(": ") + std::strerror(errno) : std::string()));
-        }
-        return 0;
+        const ExtractReport report = ExtractNestedPackage(source, folder);
+        return report.Ok() ? 0 : Fail(ExtractReportText(report));
     }
     ExtractionProgress progress;
+    bool passedOver = false;
+    progress.passedOver = [&](const ExtractReport& report) {
+        std::fprintf(stderr, "\nmagpack: %s\n", ExtractReportText(report).c_str());
+        passedOver = true;
+    };
     {
         ProgressBar bar(100);
         progress.percentChanged = [&](double percent) {
@@ -336,7 +337,34 @@ int Extract(const std::vector<std::string>& args) {
         ExtractPackageFile(source, folder, progress);
         bar.Update(100);
     }
-    return progress.failed ? 1 : 0;
+    if (progress.failed)
+        return Fail(ExtractReportText(progress.failure.Get()));
+    return passedOver ? 1 : 0;
+}
+
+std::string ExtractReportText(const ExtractReport& report) {
+    const std::string where = platform::Utf16ToUtf8(report.where);
+    std::string text;
+    switch (report.problem) {
+        case ExtractProblem::None:
+            return "done";
+        case ExtractProblem::PackageUnopenable:
+            text = "cannot open " + where;
+            break;
+        case ExtractProblem::ListUnwritten:
+            text = "cannot write the file list " + where;
+            break;
+        case ExtractProblem::DiskRefused:
+            text = "cannot write the package's files into " + where;
+            break;
+        case ExtractProblem::NestedUnopenable:
+            text = "cannot open the nested package " + where + ", passed over";
+            break;
+        case ExtractProblem::NestedInvalid:
+            text = "the nested package " + where + " holds no valid package, passed over";
+            break;
+    }
+    return report.error ? text + ": " + std::strerror(report.error) : text;
 }
 
 int Convert(const std::vector<std::string>& args) {

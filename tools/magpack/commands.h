@@ -2,6 +2,8 @@
 #include <string>
 
 #include <vector>
+
+#include "package/extraction.h"
 #include "services/registry_store.h"
 
 namespace magpack {
@@ -18,6 +20,10 @@ int ExportArchive(const std::vector<std::string>& args);
 
 // "FILE:LINE: what", as compilers say it; the line left out when it is the whole file.
 std::string RegistryErrorText(const std::string& file, const RegistryStore::ImportError& error);
+
+// Why an extraction stopped or passed a package over, naming the file or folder
+// and the system's reason.
+std::string ExtractReportText(const ExtractReport& report);
 
 // The Player installed beside magpack, or built beside it; empty when there is none.
 std::string DefaultPlayer();

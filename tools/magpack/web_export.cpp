@@ -243,7 +243,11 @@ std::optional<IssueSite> WriteIssueSite(const std::string& issuePath, const fs::
     ExtractionProgress progress;
     ExtractPackageFile(platform::Utf8ToUtf16(fs::absolute(issuePath).string()), extracted,
                        progress);
-    if (progress.failed || !ConvertCodePageText(issueFolder)) {
+    if (progress.failed) {
+        error = ExtractReportText(progress.failure.Get());
+        return std::nullopt;
+    }
+    if (!ConvertCodePageText(issueFolder)) {
         error = "cannot write the issue's files into " + issueFolder.string();
         return std::nullopt;
     }
