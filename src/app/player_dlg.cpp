@@ -146,24 +146,29 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
         }
     }
     if (m_loading && m_loading->MovieSettling()) {
-        // Both movies need the movie engine compiled, and compiled at once they
-        // halve each other's processor. The loading movie goes first; the main
-        // movie then finds the engine compiled, in the same process. It waits
-        // no longer than a loading movie could take to start.
-        connect(m_loading, &CLoading::movieSettled, this, &CPlayerDlg::PlayMainMovie,
+        // The main movie's engine starts beside the loading movie's, so that it
+        // is ready when the loading movie has had its turn (drawn and shown);
+        // the movie itself runs only then, or once a loading movie has had as
+        // long as it could take to start.
+        m_flash.HoldMovie(true);
+        connect(m_loading, &CLoading::movieSettled, this, &CPlayerDlg::ReleaseMainMovie,
                 Qt::SingleShotConnection);
-        QTimer::singleShot(kLoadingHeadStartMs, this, &CPlayerDlg::PlayMainMovie);
-        return;
+        QTimer::singleShot(s_loadingHeadStart, this, &CPlayerDlg::ReleaseMainMovie);
     }
     PlayMainMovie();
 }
 
 void CPlayerDlg::PlayMainMovie() {
-    if (m_ending || std::exchange(m_mainMoviePlaying, true))
-        return;  // the Player is ending (its workspace is going), or it plays already
+    if (m_ending)
+        return;  // the Player is ending: its workspace is going
     m_flash.SetMovie(Native(WorkspacePath(u"vellmain.swf")));
     m_flash.Window()->show();
     m_flash.Play();
+}
+
+void CPlayerDlg::ReleaseMainMovie() {
+    if (!m_ending && !std::exchange(m_mainMovieReleased, true))
+        m_flash.HoldMovie(false);
 }
 
 void CPlayerDlg::FailToOpen(std::u16string_view message) {

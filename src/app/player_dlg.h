@@ -7,12 +7,14 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
 #include "bridge/player_host.h"
 #include "bridge/shockwave_flash.h"
 #include "package/extraction.h"
+#include "package/window_config.h"
 
 class CLoading;
 class CFlashPlayerDlg;
@@ -27,6 +29,9 @@ public:
 
     // The end of extraction (signalled by the loading window): starts the main movie.
     void OnPlayerReady(ExtractOutcome outcome);
+    // How long the main movie waits for a loading movie to have had its turn
+    // (tests shorten it).
+    static void SetLoadingHeadStart(std::chrono::milliseconds limit) { s_loadingHeadStart = limit; }
     // The relay of a reply text from a dialog to the movie's pending call.
     void OnCopyData(const QString& text);
     // During a sizing of this window every secondary window takes its rectangle.
@@ -104,6 +109,7 @@ private:
     void OnInitDialog();
     void StopExtractionAndDeleteWorkspace();
     void PlayMainMovie();
+    void ReleaseMainMovie();
     void CloseModalDialogs();
     void SetWindowText(const std::u16string& title);
     // Says why the issue cannot open, then ends the Player with a failure status.
@@ -123,7 +129,7 @@ private:
     std::vector<std::unique_ptr<CFlashPlayerDlg>> m_secondaryWindows;
     bool m_ending = false;
     bool m_painted = false;  // for the start-up timeline
-    bool m_mainMoviePlaying = false;
+    bool m_mainMovieReleased = false;
     bool m_movieFullScreen = false;
     bool m_mainMovieDrawn = false;
     bool m_showPending = false;  // laid out, waiting for the movie to draw
@@ -133,6 +139,7 @@ private:
     bool m_drawnReported = false;
     QRect m_windowedGeometry, m_windowedMovieGeometry;
     static constexpr int kShowLimitMs = 3000;
+    static inline std::chrono::milliseconds s_loadingHeadStart{kLoadingHeadStartMs};
     int m_exitCode = 0;
 };
 

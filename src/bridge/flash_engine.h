@@ -31,6 +31,9 @@ public:
     // A path of the file system; a single space unloads the movie.
     virtual void SetMovie(const QString& path) = 0;
     virtual void Play() = 0;
+    // A movie held has its engine made ready but none of it runs (it is not even
+    // read) until it is let go. Holding asks for the next SetMovie.
+    virtual void HoldMovie(bool held) = 0;
     virtual void Stop() = 0;
     virtual QString CallFunction(const QString& xml) = 0;
     // The answer of the movie's pending ExternalInterface call.

@@ -210,6 +210,9 @@ void RuffleEngine::SetMovie(const QString& path) {
 void RuffleEngine::Play() {
     RunScript("playerHost.play()");
 }
+void RuffleEngine::HoldMovie(bool held) {
+    RunScript(held ? "playerHost.hold(true)" : "playerHost.hold(false)");
+}
 void RuffleEngine::Stop() {
     RunScript("playerHost.stop()");
 }

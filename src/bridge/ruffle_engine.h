@@ -26,6 +26,7 @@ public:
     QWidget* Widget() override { return m_view; }
     void SetMovie(const QString& path) override;
     void Play() override;
+    void HoldMovie(bool held) override;
     void Stop() override;
     QString CallFunction(const QString& xml) override;
     void SetReturnValue(const QString& xml) override;

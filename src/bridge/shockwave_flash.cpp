@@ -121,6 +121,10 @@ void CShockwaveflash1::Play() {
     if (m_engine)
         m_engine->Play();
 }
+void CShockwaveflash1::HoldMovie(bool held) {
+    if (m_engine)
+        m_engine->HoldMovie(held);
+}
 void CShockwaveflash1::Stop() {
     if (m_engine)
         m_engine->Stop();

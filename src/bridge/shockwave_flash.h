@@ -30,6 +30,7 @@ public:
 
     void SetMovie(const QString& path);
     void Play();
+    void HoldMovie(bool held);
     void Stop();
     QString CallFunction(const QString& xml);
     void SetReturnValue(const QString& xml);

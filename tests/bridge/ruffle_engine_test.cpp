@@ -220,6 +220,31 @@ TEST_F(RuffleEngineTest, ActionScript2FSCommandAndExternalInterface) {
     }));
 }
 
+// A movie held has its engine instance made, but none of it runs until it is let go.
+TEST_F(RuffleEngineTest, AHeldMovieRunsOnlyOnceLetGo) {
+    using namespace swfkit;
+    Avm1 code;
+    code.Push("ran").Trace();
+    Movie movie(8, 320, 240, 24);
+    movie.Background(0xFFFFFF).DoAction(code).ShowFrame();
+    ASSERT_TRUE(movie.WriteTo(ws.filePath("held.swf").toStdString()));
+    QStringList held;
+    engine->onTrace = [&](const QString& m) {
+        if (m.startsWith("[held] "))
+            held << m;
+        if (m.startsWith("[trace] "))
+            traces << m.mid(8);
+    };
+    engine->HoldMovie(true);
+    Load("held.swf");
+    engine->Play();
+    ASSERT_TRUE(WaitFor([&] { return !held.isEmpty(); }));  // made, and waiting for the movie
+    EXPECT_TRUE(held[0].endsWith("/held.swf")) << held[0].toStdString();
+    EXPECT_TRUE(traces.isEmpty());
+    engine->HoldMovie(false);
+    EXPECT_TRUE(WaitFor([&] { return traces.contains("ran"); }));
+}
+
 TEST_F(RuffleEngineTest, ShapesAndChineseTextAreDrawn) {
     ASSERT_TRUE(QFile::copy(BRIDGE_SWF, ws.filePath("bridge.swf")));
     Load("bridge.swf");

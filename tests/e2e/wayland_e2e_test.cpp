@@ -163,12 +163,15 @@ protected:
 
     // An issue whose loading movie and main movie each fill their window with
     // one colour, without a title strip: any other colour on the screen is a
-    // window seen before its movie drew.
+    // window seen before its movie drew. The main movie takes a moment before it
+    // starts, as an issue's own does: the main movie is ready as soon as the
+    // loading window shows, and would replace it before the compositor's next
+    // picture.
     void ColourIssue(const std::string& more = "") {
         Config(
             "<MSG><Wnd Width='640' Height='480' bShowLoading='TRUE' LoadX='300' "
             "LoadY='200'/></MSG>");
-        Script("fill\t40a060\nfs\tstart\nnote\tshown\n" + more);
+        Script("fill\t40a060\nwait\t400\nfs\tstart\nnote\tshown\n" + more);
         loadingMovie = COLOUR_PROBE_SWF;
         ASSERT_TRUE(Pack());
     }

@@ -27,6 +27,7 @@ public:
         movie = path;
     }
     void Play() override { calls << "Play"; }
+    void HoldMovie(bool held) override { calls << (held ? "Hold" : "Release"); }
     void Stop() override { calls << "Stop"; }
     QString CallFunction(const QString& xml) override {
         calls << "CallFunction(" + xml + ")";

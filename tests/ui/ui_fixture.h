@@ -29,12 +29,14 @@ protected:
         UseScriptedEngines();
         // A secondary window waits this long for its movie, not seconds.
         CFlashPlayerDlg::SetShowLimit(std::chrono::milliseconds(50));
+        CPlayerDlg::SetLoadingHeadStart(std::chrono::milliseconds(50));
         const test::ScopedEnv tmpdir("TMPDIR", tmp.path().c_str());
         ASSERT_TRUE(CreateWorkspace());
         ws = test::U8(g_workspaceDir);
     }
     void TearDown() override {
         CFlashPlayerDlg::SetShowLimit(std::chrono::milliseconds(3000));
+        CPlayerDlg::SetLoadingHeadStart(std::chrono::milliseconds(kLoadingHeadStartMs));
         m_released = true;
         dlg.reset();
         SetExtractionWorker(nullptr);

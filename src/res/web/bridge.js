@@ -183,6 +183,11 @@
 
   let player = null;
 
+  // A movie held has its engine instance made (the costly part of a start) but
+  // is not fetched, so none of it runs until it is let go.
+  let movieUrl = "";
+  let heldMovie = null;  // {gate, open} while held
+
   function callMovie(xml) {
     const call = parseInvoke(xml);
     if (!player) return "<undefined/>";
@@ -296,6 +301,10 @@
   const nativeFetch = window.fetch ? window.fetch.bind(window) : null;
   window.fetch = function (input, init) {
     const url = new URL(input instanceof Request ? input.url : String(input), location.href);
+    if (heldMovie && url.href === movieUrl) {
+      console.log("[held] " + url.href);
+      return heldMovie.gate.then(() => window.fetch(input, init));
+    }
     if (siteHost) {
       // The site finds the files by the names the movie gives, as the
       // Player does (the server knows only their exact names).
@@ -434,6 +443,7 @@
       this.unload();
       const ruffle = window.RufflePlayer.newest();
       player = ruffle.createPlayer();
+      movieUrl = new URL(url, location.href).href;
       movieSettled = false;
       drawnSize = "";
       player.addEventListener("loadedmetadata", () => {
@@ -474,6 +484,17 @@
     },
     play() {
       if (player) player.ruffle().resume();
+    },
+    hold(on) {
+      if (on && !heldMovie) {
+        let open;
+        const gate = new Promise((resolve) => { open = resolve; });
+        heldMovie = { gate, open };
+      } else if (!on && heldMovie) {
+        const { open } = heldMovie;
+        heldMovie = null;
+        open();
+      }
     },
     stop() {
       if (player) player.ruffle().suspend();
