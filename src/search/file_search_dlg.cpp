@@ -8,6 +8,7 @@
 
 #include "bridge/external_interface.h"
 #include "platform/dialog_units.h"
+#include "platform/message_box.h"
 #include "search/filtered_file_find.h"
 #include "search/folder_dialog.h"
 
@@ -109,6 +110,8 @@ void CFileSearchDlg::Search() {
         item->setText(2, CreationText(finder.GetCreationTime()));
         ++n;
     }
+    for (const std::u16string& error : finder.PatternErrors())
+        platform::MessageBox(this, error, std::nullopt, platform::MB_OK);
     m_result->setText(U(u"符合条件的文件数: ") + QString::number(n));
     std::vector<std::u16string> items;
     for (const QString& p : m_foundPaths)

@@ -1,7 +1,6 @@
 #include "search/filtered_file_find.h"
 
 #include "platform/ascii_case.h"
-#include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace {
@@ -102,6 +101,7 @@ void FilteredFileFind::BuildPatternLists() {
             compiled[i].error = compiled[i].regex.Parse(patterns[i], false);
         }
     };
+    m_patternErrors.clear();
     build(m_includeText, m_includePatterns, m_include);
     build(m_excludeText, m_excludePatterns, m_exclude);
 }
@@ -114,9 +114,8 @@ bool FilteredFileFind::MatchesAny(std::vector<Compiled>& patterns, std::u16strin
             // be ten thousand boxes to click away.
             if (!p.reported) {
                 p.reported = true;
-                platform::MessageBox(nullptr,
-                                     u"Error on regex " + p.pattern + u":" + ErrorText(p.error),
-                                     std::nullopt, platform::MB_OK);
+                m_patternErrors.push_back(u"Error on regex " + p.pattern + u":" +
+                                          ErrorText(p.error));
             }
             continue;
         }

@@ -33,6 +33,11 @@ public:
     static std::u16string MaskToPattern(std::u16string_view mask);
     static std::u16string ErrorText(int32_t code);
 
+    // "Error on regex PATTERN:WHY" for each pattern of this search that does not
+    // compile, once each, as the search first tests a name against it: the
+    // caller tells the reader.
+    const std::vector<std::u16string>& PatternErrors() const { return m_patternErrors; }
+
     // The include and exclude patterns after conversion, for inspection.
     const std::vector<std::u16string>& IncludePatterns() const { return m_includePatterns; }
     const std::vector<std::u16string>& ExcludePatterns() const { return m_excludePatterns; }
@@ -63,6 +68,7 @@ private:
     std::vector<std::u16string> m_excludePatterns;
     std::vector<Compiled> m_include;
     std::vector<Compiled> m_exclude;
+    std::vector<std::u16string> m_patternErrors;
 
     std::u16string m_root;  // the search specification's folder part, with its separator
     std::vector<platform::DirEntry> m_entries;

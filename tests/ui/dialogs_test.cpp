@@ -135,6 +135,22 @@ TEST_F(WindowsTest, FileSearchListsAndRepliesToTheMovie) {
     EXPECT_EQ(MainEngine()->RaiseFlashCall(Invoke("brivol_findfile")), "");
 }
 
+// A pattern that does not compile is told once for the search, after it, owned
+// by the dialog; the search goes on without it.
+TEST_F(WindowsTest, ABadPatternInASearchOfManyFilesIsToldOnce) {
+    test::TempDir dir;
+    for (int i = 0; i < 500; ++i)
+        test::WriteFile(dir / ("f" + std::to_string(i) + ".txt"), "");
+    CFileSearchDlg search(nullptr);
+    search.FolderEdit()->setText(QString::fromStdString(dir.path() + "/"));
+    search.IncludeEdit()->setText("(*.log|*.txt");
+    search.Search();
+    EXPECT_EQ(search.List()->topLevelItemCount(), 500);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"Error on regex ^(.*?\\.log$:Paren expected");
+    EXPECT_EQ(boxes.boxes[0].owner, static_cast<const QWidget*>(&search));
+}
+
 TEST_F(WindowsTest, FolderAndFileChoicesReachTheMovie) {
     StandardIssue();
     Start();
