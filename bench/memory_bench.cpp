@@ -1,7 +1,9 @@
 // Memory of the Player with all its web-engine processes (the proportional set
 // size, from /proc/PID/smaps_rollup of the Player and every process below it),
-// against the floor measured in the same run: the bare web engine with the
-// movie engine started (webengine_floor engine). Five rounds; in each the Player
+// against the floor measured in the same run: the bare web engine that has
+// compiled the movie engine's module (webengine_floor compile), and beside it
+// the same with one engine instance on an empty movie (webengine_floor engine).
+// Five rounds; in each the Player
 // runs a probe issue whose main movie opens one, two, then three secondary
 // windows when told, and the time from each opening to the window's first frame
 // is read off the Player's timeline.
@@ -162,15 +164,22 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> floor;
+    std::vector<double> floor, oneInstance;
     std::map<int, std::vector<double>> player;      // secondary windows open -> MiB
     std::map<int, std::vector<double>> firstFrame;  // window -> ms from opening to its frame
     for (int round = 0; round < rounds; ++round) {
         {
+            const Child f({FLOOR_PATH, "compile"}, dir);
+            if (f.Mark("engine compiled") >= 0) {
+                std::this_thread::sleep_for(2s);
+                floor.push_back(PssMiB(f.pid));
+            }
+        }
+        {
             const Child f({FLOOR_PATH, "engine"}, dir);
             if (f.Mark("engine 1 movie engine ready") >= 0) {
                 std::this_thread::sleep_for(2s);
-                floor.push_back(PssMiB(f.pid));
+                oneInstance.push_back(PssMiB(f.pid));
             }
         }
         const Child p({issue}, dir);
@@ -199,14 +208,20 @@ int main(int argc, char** argv) {
         for (const auto& e : fs::directory_iterator(dir / "tmp"))
             fs::remove_all(e.path());
     }
-    const double f = Median(floor), p0 = Median(player[0]);
+    const double f = Median(floor), one = Median(oneInstance), p0 = Median(player[0]);
+    // Where one instance alone takes the floor past the goal, the goal is that
+    // instance and 20 MiB more.
+    const double goal = std::max(60.0, one - f + 20.0);
     std::printf(
         "memory: medians of %d rounds, PSS of the process and all its web-engine processes\n",
         rounds);
-    std::printf("memory: floor (bare web engine, movie engine started): %.0f MiB\n", f);
     std::printf(
-        "memory: Player 2 s after \"start\": %.0f MiB, %+.0f MiB over the floor (goal <= +60)\n",
-        p0, p0 - f);
+        "memory: floor (bare web engine, movie engine compiled, no instance): %.0f MiB; with one "
+        "engine instance on an empty movie: %.0f MiB (%+.0f)\n",
+        f, one, one - f);
+    std::printf(
+        "memory: Player 2 s after \"start\": %.0f MiB, %+.0f MiB over the floor (goal <= %+.0f)\n",
+        p0, p0 - f, goal);
     for (int i = 1; i <= 3; ++i) {
         std::printf(
             "memory: with %d secondary window%s: %.0f MiB, %+.0f MiB for this one (goal <= "

@@ -9,11 +9,14 @@
 #include <string>
 
 #include "bridge/player_host.h"
+#include "platform/message_box.h"
 
 class WebHost : public PlayerHost {
 public:
     PlayerState& State() override { return m_state; }
-    const void* Owner() const override { return this; }
+    int Ask(const ReaderMessage& message) override {
+        return platform::MessageBox(message.overNoWindow ? nullptr : this, message);
+    }
 
     void ShowPlayerWindow(bool fullScreen) override;
     void ShowWindow(ShowCommand command) override;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bridge/player_host.h"
+#include "platform/message_box.h"
 #include "bridge/shockwave_flash.h"
 #include "package/extraction.h"
 #include "package/window_config.h"
@@ -54,7 +55,9 @@ public:
 
     // PlayerHost
     PlayerState& State() override { return m_state; }
-    const void* Owner() const override { return static_cast<const QWidget*>(this); }
+    int Ask(const ReaderMessage& message) override {
+        return platform::MessageBox(message.overNoWindow ? nullptr : this, message);
+    }
     void ShowPlayerWindow(bool fullScreen) override;
     void ShowWindow(ShowCommand command) override;
     void MoveWindow(int x, int y, int width, int height) override;

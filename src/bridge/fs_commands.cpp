@@ -34,15 +34,14 @@ void AddRegString(PlayerHost& host, std::u16string_view args) {
     host.WriteRegistryString(RegistryRootFromName(root), subKey, name, data);
 }
 
-void CopyFileOut(PlayerHost&, std::u16string_view args) {
+void CopyFileOut(PlayerHost& host, std::u16string_view args) {
     auto [source, dest] = SplitFirst(args);
     if (platform::PathFileExists(dest)) {
-        std::u16string prompt = dest + u"已存在,是否覆盖?";
-        if (platform::MessageBox(nullptr, prompt, u"提示",
-                                 platform::MB_YESNO | platform::MB_ICONQUESTION) ==
-            platform::IDNO) {
+        const ReaderMessage overwrite{dest + std::u16string(texts::kOverwriteAfterName),
+                                      std::u16string(texts::kPromptCaption),
+                                      platform::MB_YESNO | platform::MB_ICONQUESTION, true};
+        if (host.Ask(overwrite) == platform::IDNO)
             return;
-        }
     }
     platform::CopyFile(WorkspacePath(source), dest, false);
 }
@@ -83,11 +82,8 @@ void Subscribe(PlayerHost& host, std::u16string_view args) {
         return;
     }
     const int answer =
-        platform::MessageBox(host.Owner(),
-                             u"您未安装 "
-                             u"VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL"
-                             u"娱乐空间或Vell杂志订阅器",
-                             u"订阅提示", platform::MB_YESNO | platform::MB_ICONQUESTION);
+        host.Ask({std::u16string(texts::kNoSubscriber), std::u16string(texts::kSubscribeCaption),
+                  platform::MB_YESNO | platform::MB_ICONQUESTION});
     if (answer == platform::IDYES)
         host.OpenWebPage(platform::Widen(PLAYER_SUBSCRIBE_URL));
 }

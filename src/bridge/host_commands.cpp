@@ -11,10 +11,8 @@
 
 namespace {
 
-constexpr char16_t kWrongArgumentCount[] = u"参数不对齐";
-
 void WrongCount(PlayerHost& host) {
-    platform::MessageBox(host.Owner(), kWrongArgumentCount, std::nullopt, platform::MB_OK);
+    host.Ask({std::u16string(texts::kWrongArgumentCount), std::nullopt, platform::MB_OK});
 }
 
 std::vector<std::u16string> AllNumbers(InvokeRequest& request) {
@@ -45,7 +43,7 @@ void ExtractFile(PlayerHost& host, InvokeRequest& request) {
     if (strings.size() != 2)
         return WrongCount(host);
     if (!platform::PathFileExists(strings[0])) {
-        platform::MessageBox(host.Owner(), u"所提取的源文件不存在", std::nullopt, platform::MB_OK);
+        host.Ask({std::u16string(texts::kExtractSourceMissing), std::nullopt, platform::MB_OK});
         return;
     }
     platform::CopyFile(strings[0], strings[1], false);
@@ -95,8 +93,8 @@ const Entry kCommands[] = {
     {u"brivol_alert",
      [](PlayerHost& h, InvokeRequest& r) {
          if (const auto text = r.NextString()) {
-             platform::MessageBox(h.Owner(), *text, u"信息",
-                                  platform::MB_OKCANCEL | platform::MB_ICONINFORMATION);
+             h.Ask({*text, std::u16string(texts::kAlertCaption),
+                    platform::MB_OKCANCEL | platform::MB_ICONINFORMATION});
          }
      }},
     {u"brivol_systray",

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/player_texts.h"
 #include "services/registry_root.h"
 
 // The main window's state that the commands read and change.
@@ -27,8 +28,9 @@ public:
     virtual ~PlayerHost() = default;
 
     virtual PlayerState& State() = 0;
-    // The owner of message boxes the commands show.
-    virtual const void* Owner() const = 0;
+    // Dialogs: shows a message box, owned by this host's window, and returns the
+    // button pressed.
+    virtual int Ask(const ReaderMessage& message) = 0;
 
     // Window.
     virtual void ShowPlayerWindow(bool fullScreen) = 0;  // lay out, then show

@@ -17,6 +17,16 @@ inline constexpr std::u16string_view kNestedInvalid = u"不是有效的QK文件�
 inline constexpr std::u16string_view kFolderUnwritableBefore = u"无法把本期杂志写入文件夹 ";
 inline constexpr std::u16string_view kFolderUnwritableAfter = u"：磁盘已满或不可写入。";
 
+// The movies' commands.
+inline constexpr std::u16string_view kWrongArgumentCount = u"参数不对齐";
+inline constexpr std::u16string_view kExtractSourceMissing = u"所提取的源文件不存在";
+inline constexpr std::u16string_view kAlertCaption = u"信息";
+inline constexpr std::u16string_view kPromptCaption = u"提示";
+inline constexpr std::u16string_view kOverwriteAfterName = u"已存在,是否覆盖?";
+inline constexpr std::u16string_view kSubscribeCaption = u"订阅提示";
+inline constexpr std::u16string_view kNoSubscriber =
+    u"您未安装 VELL娱乐空间或Vell杂志订阅器\r\n故不支持杂志订阅\r\n\r\n马上下载VELL娱乐空间或Vell杂志订阅器";
+
 }  // namespace texts
 
 // A message box as the reader is to see it: without a caption it shows the
@@ -25,4 +35,5 @@ struct ReaderMessage {
     std::u16string text;
     std::optional<std::u16string> caption;
     unsigned style = 0;
+    bool overNoWindow = false;  // not owned by the window that asks
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bridge/player_host.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 
 class RecordingHost : public PlayerHost {
@@ -19,7 +20,10 @@ public:
     bool createFails = false;
 
     PlayerState& State() override { return state; }
-    const void* Owner() const override { return this; }
+    // The test's box recorder sees the box, with this host as its owner.
+    int Ask(const ReaderMessage& message) override {
+        return platform::MessageBox(message.overNoWindow ? nullptr : this, message);
+    }
 
     void ShowPlayerWindow(bool full) override {
         Log(full ? "ShowPlayerWindow(full)" : "ShowPlayerWindow(windowed)");

@@ -3,6 +3,7 @@
 // the command sets whose effects are not looked at (the fuzzer, benchmarks).
 
 #include "bridge/player_host.h"
+#include "platform/message_box.h"
 
 namespace test {
 
@@ -10,7 +11,7 @@ class NullHost : public PlayerHost {
 public:
     PlayerState state;
     PlayerState& State() override { return state; }
-    const void* Owner() const override { return nullptr; }
+    int Ask(const ReaderMessage& message) override { return platform::MessageBox(nullptr, message); }
     void ShowPlayerWindow(bool) override {}
     void ShowWindow(ShowCommand) override {}
     void MoveWindow(int, int, int, int) override {}
