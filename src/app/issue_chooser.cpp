@@ -5,22 +5,23 @@
 
 #include "app/command_line.h"
 #include "platform/message_box.h"
+#include "platform/player_texts.h"
+#include "platform/qt_text.h"
 
 std::string ChooseIssue() {
     QString folder = QDir::homePath();
     for (;;) {
-        QFileDialog dialog(nullptr, QString::fromStdU16String(u"打开杂志"), folder);
+        QFileDialog dialog(nullptr, ToQString(texts::kOpenIssueTitle), folder);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters({QString::fromStdU16String(u"杂志 (*.exe *.EXE)"),
-                               QString::fromStdU16String(u"所有文件 (*)")});
+        dialog.setNameFilters({ToQString(texts::kIssueFilter), ToQString(texts::kAllFilesFilter)});
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         const std::string chosen = dialog.selectedFiles().first().toStdString();
         std::string why;
         if (HoldsIssue(chosen, why))
             return chosen;
-        platform::MessageBox(nullptr, u"这个文件里没有杂志，无法打开。", std::nullopt,
+        platform::MessageBox(nullptr, texts::kNoIssueInFile, std::nullopt,
                              platform::MB_ICONWARNING);
         folder = dialog.directory().absolutePath();
     }

@@ -104,7 +104,7 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
     // The control gets a real size at once: a movie in a view of no size is never
     // run by the web engine, and the main movie must run to say it is ready.
     if (!m_flash.Create(this, 1001, QRect(0, 0, m_state.m_width, m_state.m_height))) {
-        platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
+        platform::MessageBox(this, texts::kNoFlashControl, texts::kPromptCaption,
                              platform::MB_ICONWARNING);
         m_ending = true;
         m_exitCode = 1;
@@ -122,7 +122,7 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
                  // A main movie that cannot be parsed never sends "start": say
                  // so rather than leave the loading window up for ever.
                  if (m_loading)
-                     FailToOpen(u"本期杂志的主影片已损坏，无法打开。");
+                     FailToOpen(texts::kMainMovieDamaged);
              },
          .firstFrame =
              [this] {
@@ -138,11 +138,11 @@ void CPlayerDlg::OnPlayerReady(ExtractOutcome outcome) {
         // rather than stay hidden.
         switch (outcome) {
             case ExtractOutcome::NoIssue:
-                return FailToOpen(u"这个文件里没有杂志，无法打开。");
+                return FailToOpen(texts::kNoIssueInFile);
             case ExtractOutcome::Damaged:
-                return FailToOpen(u"本期杂志已损坏，无法打开。");
+                return FailToOpen(texts::kIssueDamaged);
             case ExtractOutcome::Complete:
-                return FailToOpen(u"本期杂志缺少主影片 vellmain.swf，无法打开。");
+                return FailToOpen(texts::kMainMovieMissing);
         }
     }
     if (m_loading && m_loading->MovieSettling()) {

@@ -128,7 +128,8 @@ const Entry kCommands[] = {
      }},
     {u"brivol_openfolder",
      [](PlayerHost& h, InvokeRequest&) {
-         if (const auto path = h.RunFolderDialog(u"请选择文件夹", u"c:\\")) {
+         if (const auto path =
+                 h.RunFolderDialog(std::u16string(texts::kChooseFolderTitle), u"c:\\")) {
              h.SetReturnValue(ReplyString(*path));
          }
      }},

@@ -9,14 +9,12 @@
 #include "bridge/external_interface.h"
 #include "platform/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/player_texts.h"
+#include "platform/qt_text.h"
 #include "search/filtered_file_find.h"
 #include "search/folder_dialog.h"
 
 namespace {
-
-QString U(const char16_t* s) {
-    return QString::fromStdU16String(s);
-}
 
 QString CreationText(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
@@ -31,7 +29,7 @@ QString CreationText(int64_t seconds) {
 }  // namespace
 
 CFileSearchDlg::CFileSearchDlg(QWidget* owner) : QDialog(owner) {
-    setWindowTitle(U(u"文件查找"));
+    setWindowTitle(ToQString(texts::kFileSearchTitle));
     setWindowIcon(QIcon(":/res/player.png"));
     setFixedSize(DialogUnits(0, 0, 436, 303).size());
     auto label = [this](const QString& text, QRect r) {
@@ -39,19 +37,19 @@ CFileSearchDlg::CFileSearchDlg(QWidget* owner) : QDialog(owner) {
         l->setGeometry(r);
         return l;
     };
-    label(U(u"文件夹路径："), DialogUnits(7, 7, 55, 8));
+    label(ToQString(texts::kFolderPathLabel), DialogUnits(7, 7, 55, 8));
     m_folder = new QLineEdit(QDir::homePath() + "/", this);  // the drive root "C:\" of the original
     m_folder->setGeometry(DialogUnits(7, 20, 359, 14));
-    m_browse = new QPushButton(U(u"浏览..."), this);
+    m_browse = new QPushButton(ToQString(texts::kBrowseButton), this);
     m_browse->setGeometry(DialogUnits(372, 20, 57, 14));
     m_browse->setAutoDefault(false);
-    label(U(u"包含的文件或正则表达式（分隔符使用 '|'）"), DialogUnits(7, 39, 152, 8));
+    label(ToQString(texts::kIncludeLabel), DialogUnits(7, 39, 152, 8));
     m_include = new QLineEdit(this);
     m_include->setGeometry(DialogUnits(7, 52, 191, 14));
-    label(U(u"排除的文件（分隔符使用 '|'）"), DialogUnits(7, 72, 104, 8));
+    label(ToQString(texts::kExcludeLabel), DialogUnits(7, 72, 104, 8));
     m_exclude = new QLineEdit(this);
     m_exclude->setGeometry(DialogUnits(7, 85, 191, 14));
-    m_useRegex = new QCheckBox(U(u"使用正则表达式"), this);
+    m_useRegex = new QCheckBox(ToQString(texts::kUseRegexCheck), this);
     m_useRegex->setGeometry(DialogUnits(7, 108, 182, 10));
     m_list = new QTreeWidget(this);
     m_list->setGeometry(DialogUnits(7, 124, 422, 150));
@@ -61,15 +59,14 @@ CFileSearchDlg::CFileSearchDlg(QWidget* owner) : QDialog(owner) {
     m_list->header()->resizeSection(1, 75);
     m_list->header()->resizeSection(2, 150);
     m_list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    auto* find = new QPushButton(U(u"查找"), this);
+    auto* find = new QPushButton(ToQString(texts::kFindButton), this);
     find->setGeometry(DialogUnits(324, 280, 50, 16));
     find->setDefault(true);
-    auto* close = new QPushButton(U(u"关闭"), this);
+    auto* close = new QPushButton(ToQString(texts::kCloseButton), this);
     close->setGeometry(DialogUnits(379, 280, 50, 16));
     close->setAutoDefault(false);
     QLabel* hint =
-        label(U(u"选择需要查找文件的文件夹，输入需要包含及排除的文件列表，也可以使用正则表达式。") +
-                  "\n\r (e.g., *.cpp|*.h|*.rc  or  ^.*\\.cpp$)",
+        label(ToQString(texts::kFileSearchHint) + "\n\r (e.g., *.cpp|*.h|*.rc  or  ^.*\\.cpp$)",
               DialogUnits(219, 47, 210, 67));
     hint->setWordWrap(true);
     hint->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -112,7 +109,7 @@ void CFileSearchDlg::Search() {
     }
     for (const std::u16string& error : finder.PatternErrors())
         platform::MessageBox(this, error, std::nullopt, platform::MB_OK);
-    m_result->setText(U(u"符合条件的文件数: ") + QString::number(n));
+    m_result->setText(ToQString(texts::kFilesFound) + QString::number(n));
     std::vector<std::u16string> items;
     for (const QString& p : m_foundPaths)
         items.push_back(p.toStdU16String());

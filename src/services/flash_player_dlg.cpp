@@ -12,7 +12,7 @@ CFlashPlayerDlg::CFlashPlayerDlg(QWidget* mainWindow)
     setWindowIcon(QIcon(":/res/player.png"));
     if (!m_flash.Create(this, 1001, rect(), FlashProcess::SecondaryWindows)) {
         // The window stays in the list; loading into it then has no effect.
-        platform::MessageBox(this, u"创建flash播放器失败!\r\n请注册高于8.0版本的flash控件", u"提示",
+        platform::MessageBox(this, texts::kNoFlashControl, texts::kPromptCaption,
                              platform::MB_ICONWARNING);
     }
 }

@@ -7,11 +7,13 @@
 
 #include "platform/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/player_texts.h"
+#include "platform/qt_text.h"
 #include "platform/run_modal.h"
 #include "platform/text.h"
 
 CTextFileDlg::CTextFileDlg(QWidget* owner) : QDialog(owner) {
-    setWindowTitle(QString::fromStdU16String(u"保存文本文件"));
+    setWindowTitle(ToQString(texts::kSaveTextTitle));
     setWindowIcon(QIcon(":/res/player.png"));
     setFixedSize(DialogUnits(0, 0, 344, 249).size());
     m_save = new QPushButton("Save", this);
@@ -53,10 +55,11 @@ bool CTextFileDlg::WriteFile(int encoding) {
         Text().toStdU16String(), static_cast<platform::TextFileEncoding>(encoding)));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(bytes) != bytes.size()) {
-        platform::MessageBox(this,
-                             (u"无法写入文件 " + path.toStdU16String() + u"：" +
-                              file.errorString().toStdU16String()),
-                             std::nullopt, platform::MB_ICONWARNING);
+        platform::MessageBox(
+            this,
+            (std::u16string(texts::kCannotWriteFileBefore) + path.toStdU16String() +
+             std::u16string(texts::kCannotWriteFileAfter) + file.errorString().toStdU16String()),
+            std::nullopt, platform::MB_ICONWARNING);
         return false;
     }
     return true;

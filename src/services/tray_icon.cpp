@@ -1,11 +1,13 @@
 #include "services/tray_icon.h"
+#include "platform/player_texts.h"
+#include "platform/qt_text.h"
 
 #include <QGuiApplication>
 #include <QWidget>
 
 TrayIcon::TrayIcon(QWidget* window) : QObject(window), m_window(window) {
     m_icon.setIcon(window->windowIcon());
-    m_icon.setToolTip(QString::fromStdU16String(u"点击右键弹出菜单!"));
+    m_icon.setToolTip(ToQString(texts::kTrayTip));
     m_icon.setContextMenu(&m_menu);
     connect(&m_menu, &QMenu::aboutToShow, this, [this] { BuildMenu(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
@@ -42,13 +44,13 @@ void TrayIcon::OnHostChanged() {
 QMenu* TrayIcon::BuildMenu() {
     m_menu.clear();
     if (m_window->isVisible() && !m_window->isMinimized()) {
-        m_menu.addAction(QString::fromStdU16String(u"隐藏主窗口"), this,
+        m_menu.addAction(ToQString(texts::kHideMainWindow), this,
                          [this] { OnCommand(ID_TRAY_HIDE); });
     } else {
-        m_menu.addAction(QString::fromStdU16String(u"显示主窗口"), this,
+        m_menu.addAction(ToQString(texts::kShowMainWindow), this,
                          [this] { OnCommand(ID_TRAY_SHOW); });
     }
-    m_menu.addAction(QString::fromStdU16String(u"退出"), this, [this] { OnCommand(ID_TRAY_EXIT); });
+    m_menu.addAction(ToQString(texts::kExit), this, [this] { OnCommand(ID_TRAY_EXIT); });
     return &m_menu;
 }
 
