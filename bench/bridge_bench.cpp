@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "bridge/player_scheme.h"
-#include "bridge/ruffle_engine.h"
-#include "bridge/web_engine_setup.h"
+#include "ui/engine/player_scheme.h"
+#include "ui/engine/ruffle_engine.h"
+#include "ui/engine/web_engine_setup.h"
 
 namespace {
 

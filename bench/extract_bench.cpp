@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "package/extraction.h"
-#include "package/package_writer.h"
-#include "platform/text.h"
+#include "core/package/extraction.h"
+#include "core/package/package_writer.h"
+#include "core/platform/text.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
-#include "search/filtered_file_find.h"
+#include "core/platform/text.h"
+#include "core/search/filtered_file_find.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include <cstring>
 #include <memory>
 
-#include "bridge/player_scheme.h"
-#include "bridge/ruffle_engine.h"
-#include "bridge/web_engine_setup.h"
-#include "platform/timeline.h"
+#include "core/platform/timeline.h"
+#include "ui/engine/player_scheme.h"
+#include "ui/engine/ruffle_engine.h"
+#include "ui/engine/web_engine_setup.h"
 
 namespace {
 

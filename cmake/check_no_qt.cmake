@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when a core source, or any project header it includes (directly or
-# through other headers), includes a Qt header.
+# Fails when a core file, or any project header it includes (directly or
+# through other headers), includes a Qt header or a header of the UI.
 separate_arguments(files UNIX_COMMAND "${SOURCES}")
 set(pending)
 foreach(src IN LISTS files)
@@ -16,6 +16,10 @@ while(pending)
     file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
     if(hits)
         message(FATAL_ERROR "${f} is part of player_core but includes Qt: ${hits}")
+    endif()
+    file(STRINGS "${f}" up REGEX "^[ \t]*#[ \t]*include[ \t]*\"ui/")
+    if(up)
+        message(FATAL_ERROR "${f} is part of player_core but includes the UI: ${up}")
     endif()
     file(STRINGS "${f}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
     get_filename_component(dir "${f}" DIRECTORY)

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bridge/font_names.h"
+#include "core/bridge/font_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UnicodeFullNames(std::string_view(reinterpret_cast<const char*>(data), size));

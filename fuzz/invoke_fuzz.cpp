@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "bridge/external_interface.h"
-#include "bridge/pipe_split.h"
-#include "bridge/player_host.h"
-#include "platform/message_box.h"
-#include "platform/text.h"
+#include "core/bridge/external_interface.h"
+#include "core/bridge/pipe_split.h"
+#include "core/bridge/player_host.h"
+#include "core/platform/message_box.h"
+#include "core/platform/text.h"
 #include "support/null_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "package/package_format.h"
-#include "xml/xml_document.h"
+#include "core/package/package_format.h"
+#include "core/xml/xml_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

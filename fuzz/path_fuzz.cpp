@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii_case.h"
-#include "platform/case_path.h"
+#include "core/platform/ascii_case.h"
+#include "core/platform/case_path.h"
 
 namespace {
 

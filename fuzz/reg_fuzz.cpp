@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/registry_store.h"
+#include "core/services/registry_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A few keys and values are what an issue's .reg holds; longer inputs only

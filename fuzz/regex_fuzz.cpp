@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "search/regex.h"
+#include "core/search/regex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/base64.h"
-#include "services/shared_object_store.h"
+#include "core/platform/base64.h"
+#include "core/services/shared_object_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/text.h"
-#include "xml/xml_document.h"
+#include "core/platform/text.h"
+#include "core/xml/xml_document.h"
 
 namespace {
 

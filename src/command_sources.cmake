@@ -3,19 +3,19 @@
 # player_core, and built again to WebAssembly for the web export (web/).
 # Paths are relative to src/.
 set(PLAYER_COMMAND_SOURCES
-    bridge/external_interface.cpp
-    bridge/fs_commands.cpp
-    bridge/host_commands.cpp
-    bridge/link_policy.cpp
-    platform/ascii_case.cpp
-    platform/base64.cpp
-    platform/case_path.cpp
-    platform/file_io.cpp
-    platform/guid.cpp
-    platform/message_box.cpp
-    platform/path.cpp
-    platform/text.cpp
-    platform/workspace.cpp
-    services/registry_store.cpp
-    xml/xml_document.cpp
+    core/bridge/external_interface.cpp
+    core/bridge/fs_commands.cpp
+    core/bridge/host_commands.cpp
+    core/bridge/link_policy.cpp
+    core/platform/ascii_case.cpp
+    core/platform/base64.cpp
+    core/platform/case_path.cpp
+    core/platform/file_io.cpp
+    core/platform/guid.cpp
+    core/platform/message_box.cpp
+    core/platform/path.cpp
+    core/platform/text.cpp
+    core/platform/workspace.cpp
+    core/services/registry_store.cpp
+    core/xml/xml_document.cpp
 )

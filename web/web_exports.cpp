@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "bridge/external_interface.h"
-#include "bridge/link_policy.h"
-#include "platform/case_path.h"
-#include "platform/message_box.h"
-#include "platform/text.h"
-#include "platform/workspace.h"
-#include "services/registry_store.h"
+#include "core/bridge/external_interface.h"
+#include "core/bridge/link_policy.h"
+#include "core/platform/case_path.h"
+#include "core/platform/message_box.h"
+#include "core/platform/text.h"
+#include "core/platform/workspace.h"
+#include "core/services/registry_store.h"
 #include "web_host.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <emscripten.h>
 
-#include "services/registry_store.h"
+#include "core/services/registry_store.h"
 
 // Texts cross as pointers and lengths into the module's memory: they may hold
 // any character, a zero included.

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "bridge/player_host.h"
-#include "platform/message_box.h"
+#include "core/bridge/player_host.h"
+#include "core/platform/message_box.h"
 
 class WebHost : public PlayerHost {
 public:

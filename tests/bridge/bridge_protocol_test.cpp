@@ -1,10 +1,10 @@
-#include "bridge/bridge_protocol.h"
+#include "core/bridge/bridge_protocol.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "package/window_config.h"
+#include "core/package/window_config.h"
 #include "support/test_support.h"
 
 using namespace bridge_protocol;

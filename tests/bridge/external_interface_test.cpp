@@ -1,11 +1,11 @@
-#include "bridge/external_interface.h"
+#include "core/bridge/external_interface.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
 
-#include "bridge/pipe_split.h"
+#include "core/bridge/pipe_split.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "bridge/font_names.h"
+#include "core/bridge/font_names.h"
 
 #include <gtest/gtest.h>
 

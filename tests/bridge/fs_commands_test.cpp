@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "bridge/player_host.h"
-#include "platform/text.h"
-#include "platform/workspace.h"
+#include "core/bridge/player_host.h"
+#include "core/platform/text.h"
+#include "core/platform/workspace.h"
 #include "recording_host.h"
 #include "support/test_support.h"
 

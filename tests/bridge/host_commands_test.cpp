@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "bridge/player_host.h"
+#include "core/bridge/player_host.h"
 #include "recording_host.h"
 #include "support/invoke_builder.h"
 #include "support/test_support.h"

@@ -1,4 +1,4 @@
-#include "bridge/link_policy.h"
+#include "core/bridge/link_policy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "bridge/movie_text.h"
+#include "core/bridge/movie_text.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "support/test_support.h"
 
 namespace {

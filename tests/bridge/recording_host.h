@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/player_host.h"
-#include "platform/message_box.h"
-#include "platform/text.h"
+#include "core/bridge/player_host.h"
+#include "core/platform/message_box.h"
+#include "core/platform/text.h"
 
 class RecordingHost : public PlayerHost {
 public:

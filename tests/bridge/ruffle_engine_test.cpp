@@ -13,12 +13,12 @@
 #include <QWebEngineView>
 #include <QWidget>
 
-#include "bridge/external_interface.h"
-#include "bridge/player_scheme.h"
-#include "bridge/ruffle_engine.h"
+#include "core/bridge/external_interface.h"
 #include "support/qt_invoke.h"
 #include "support/qt_wait.h"
 #include "swf_writer.h"
+#include "ui/engine/player_scheme.h"
+#include "ui/engine/ruffle_engine.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
-#include "bridge/external_interface.h"
-#include "bridge/player_scheme.h"
-#include "bridge/ruffle_engine.h"
+#include "core/bridge/external_interface.h"
 #include "support/qt_wait.h"
+#include "ui/engine/player_scheme.h"
+#include "ui/engine/ruffle_engine.h"
 
 namespace {
 

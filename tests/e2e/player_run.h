@@ -12,7 +12,7 @@
 #include <functional>
 #include <thread>
 
-#include "package/package_writer.h"
+#include "core/package/package_writer.h"
 #include "support/package_builder.h"
 #include "support/test_support.h"
 

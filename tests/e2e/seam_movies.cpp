@@ -1,6 +1,6 @@
 #include "e2e/seam_movies.h"
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "swf_writer.h"
 
 using swfkit::Avm1;

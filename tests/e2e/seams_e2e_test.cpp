@@ -4,9 +4,9 @@
 
 #include <fstream>
 
+#include "core/platform/text.h"
 #include "e2e/player_run.h"
 #include "e2e/seam_movies.h"
-#include "platform/text.h"
 #include "support/x11_desktop.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "package/extraction.h"
+#include "core/package/extraction.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "package/issue_identity.h"
+#include "core/package/issue_identity.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "package/package_format.h"
+#include "core/package/package_format.h"
 
 #include <gtest/gtest.h>
 
-#include "package/package_writer.h"
+#include "core/package/package_writer.h"
+#include "core/xml/xml_document.h"
 #include "support/test_support.h"
-#include "xml/xml_document.h"
 
 namespace {
 

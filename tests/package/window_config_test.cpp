@@ -1,4 +1,4 @@
-#include "package/window_config.h"
+#include "core/package/window_config.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/ascii_case.h"
+#include "core/platform/ascii_case.h"
 
 #include <gtest/gtest.h>
 

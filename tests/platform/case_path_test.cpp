@@ -1,11 +1,11 @@
-#include "platform/case_path.h"
+#include "core/platform/case_path.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "platform/path.h"
+#include "core/platform/path.h"
 #include "support/test_support.h"
 
 using namespace platform;

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "platform/editor_window.h"
+#include "ui/editor_window.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ protected:
         // The server may still be starting on a loaded machine.
         for (int i = 0; i < 100 && !display; ++i) {
             display = XOpenDisplay(nullptr);
-            if (!display) usleep(50000);
+            if (!display)
+                usleep(50000);
         }
         ASSERT_NE(display, nullptr) << "no X server at " << std::getenv("DISPLAY");
     }

@@ -1,4 +1,4 @@
-#include "platform/path.h"
+#include "core/platform/path.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

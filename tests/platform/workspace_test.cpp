@@ -1,4 +1,4 @@
-#include "platform/workspace.h"
+#include "core/platform/workspace.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "platform/path.h"
+#include "core/platform/path.h"
 #include "support/test_support.h"
 
 TEST(Guid, FormatHasLowerCaseThirdGroupOnly) {

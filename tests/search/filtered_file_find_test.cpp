@@ -1,4 +1,4 @@
-#include "search/filtered_file_find.h"
+#include "core/search/filtered_file_find.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

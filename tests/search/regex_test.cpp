@@ -1,4 +1,4 @@
-#include "search/regex.h"
+#include "core/search/regex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "services/mail_sender.h"
+#include "core/services/mail_sender.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "services/registry_store.h"
+#include "core/services/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "support/test_support.h"
 
 namespace {

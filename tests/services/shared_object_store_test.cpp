@@ -1,4 +1,4 @@
-#include "services/shared_object_store.h"
+#include "core/services/shared_object_store.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/base64.h"
+#include "core/platform/base64.h"
 #include "support/test_support.h"
 
 namespace {

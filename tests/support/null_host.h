@@ -2,8 +2,8 @@
 // A host that does nothing and answers every dialog as cancelled: for runs of
 // the command sets whose effects are not looked at (the fuzzer, benchmarks).
 
-#include "bridge/player_host.h"
-#include "platform/message_box.h"
+#include "core/bridge/player_host.h"
+#include "core/platform/message_box.h"
 
 namespace test {
 
@@ -11,7 +11,9 @@ class NullHost : public PlayerHost {
 public:
     PlayerState state;
     PlayerState& State() override { return state; }
-    int Ask(const ReaderMessage& message) override { return platform::MessageBox(nullptr, message); }
+    int Ask(const ReaderMessage& message) override {
+        return platform::MessageBox(nullptr, message);
+    }
     void ShowPlayerWindow(bool) override {}
     void ShowWindow(ShowCommand) override {}
     void MoveWindow(int, int, int, int) override {}

@@ -1,7 +1,7 @@
 #include "package_builder.h"
 
-#include "package/package_writer.h"
-#include "platform/text.h"
+#include "core/package/package_writer.h"
+#include "core/platform/text.h"
 
 namespace test {
 

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <clocale>
 
-#include "bridge/web_engine_setup.h"
+#include "ui/engine/web_engine_setup.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "bridge/flash_engine.h"
+#include "ui/engine/flash_engine.h"
 
 class ScriptedFlashEngine : public FlashEngine {
 public:

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 
 namespace test {
 

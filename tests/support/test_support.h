@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box.h"
+#include "core/platform/message_box.h"
 
 namespace test {
 

@@ -3,11 +3,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "search/file_search_dlg.h"
-#include "search/folder_dialog.h"
-#include "services/text_file_dlg.h"
-#include "services/tray_icon.h"
 #include "support/qt_invoke.h"
+#include "ui/file_search_dlg.h"
+#include "ui/folder_dialog.h"
+#include "ui/text_file_dlg.h"
+#include "ui/tray_icon.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "bridge/shockwave_flash.h"
+#include "ui/engine/shockwave_flash.h"
 #include "ui_fixture.h"
 
 namespace {

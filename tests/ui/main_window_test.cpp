@@ -3,11 +3,11 @@
 #include <QScreen>
 #include <QTest>
 
-#include "bridge/external_interface.h"
-#include "package/window_config.h"
-#include "services/flash_player_dlg.h"
-#include "services/tray_icon.h"
+#include "core/bridge/external_interface.h"
+#include "core/package/window_config.h"
 #include "support/qt_invoke.h"
+#include "ui/flash_player_dlg.h"
+#include "ui/tray_icon.h"
 #include "ui_fixture.h"
 
 namespace {

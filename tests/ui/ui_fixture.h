@@ -11,17 +11,17 @@
 #include <chrono>
 #include <thread>
 
-#include "app/player_dlg.h"
-#include "bridge/player_scheme.h"
-#include "package/extraction.h"
-#include "package/loading_dlg.h"
-#include "platform/path.h"
-#include "platform/workspace.h"
-#include "services/flash_player_dlg.h"
+#include "core/package/extraction.h"
+#include "core/platform/path.h"
+#include "core/platform/workspace.h"
 #include "support/package_builder.h"
 #include "support/qt_wait.h"
 #include "support/scripted_flash_engine.h"
 #include "support/test_support.h"
+#include "ui/engine/player_scheme.h"
+#include "ui/flash_player_dlg.h"
+#include "ui/loading_dlg.h"
+#include "ui/player_dlg.h"
 
 class WindowsTest : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
-#include "xml/xml_document.h"
+#include "core/xml/xml_document.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "support/test_support.h"
 
 TEST(XmlDocument, WalksAFileListWithChineseNames) {

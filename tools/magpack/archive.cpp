@@ -23,10 +23,10 @@
 #include <thread>
 
 #include "archive_catalogue.h"
-#include "bridge/font_names.h"
 #include "cli.h"
 #include "commands.h"
-#include "platform/file_io.h"
+#include "core/bridge/font_names.h"
+#include "core/platform/file_io.h"
 #include "progress_bar.h"
 #include "web_site.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/text.h"
+#include "core/platform/text.h"
 #include "web_site.h"
 
 namespace magpack {

@@ -8,19 +8,19 @@
 #include <set>
 
 #include "cli.h"
+#include "core/package/byte_source.h"
+#include "core/package/extraction.h"
+#include "core/package/package_format.h"
+#include "core/package/package_writer.h"
+#include "core/package/window_config.h"
+#include "core/platform/ascii_case.h"
+#include "core/platform/file_io.h"
+#include "core/platform/text.h"
+#include "core/platform/workspace.h"
+#include "core/services/registry_store.h"
+#include "core/xml/xml_document.h"
 #include "output_file.h"
-#include "package/byte_source.h"
-#include "package/extraction.h"
-#include "package/package_format.h"
-#include "package/package_writer.h"
-#include "package/window_config.h"
-#include "platform/ascii_case.h"
-#include "platform/file_io.h"
-#include "platform/text.h"
-#include "platform/workspace.h"
 #include "progress_bar.h"
-#include "services/registry_store.h"
-#include "xml/xml_document.h"
 
 namespace fs = std::filesystem;
 

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "package/extraction.h"
-#include "services/registry_store.h"
+#include "core/package/extraction.h"
+#include "core/services/registry_store.h"
 
 namespace magpack {
 

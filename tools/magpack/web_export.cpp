@@ -13,20 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "bridge/font_names.h"
-#include "bridge/movie_text.h"
-#include "bridge/player_host.h"
 #include "cli.h"
 #include "commands.h"
+#include "core/bridge/font_names.h"
+#include "core/bridge/movie_text.h"
+#include "core/bridge/player_host.h"
+#include "core/package/extraction.h"
+#include "core/package/package_format.h"
+#include "core/package/window_config.h"
+#include "core/platform/case_path.h"
+#include "core/platform/file_io.h"
+#include "core/platform/path.h"
+#include "core/platform/text.h"
+#include "core/services/registry_store.h"
 #include "output_file.h"
-#include "package/extraction.h"
-#include "package/package_format.h"
-#include "package/window_config.h"
-#include "platform/case_path.h"
-#include "platform/file_io.h"
-#include "platform/path.h"
-#include "platform/text.h"
-#include "services/registry_store.h"
 #include "web_site.h"
 
 #ifndef MAGPACK_WEB_ASSETS

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/font_names.h"
+#include "core/bridge/font_names.h"
 
 namespace magpack {
 
