@@ -73,7 +73,8 @@ public:
     std::vector<uint32_t> slotValues;
     std::vector<std::pair<uint32_t, uint32_t>> groups;  // (start, end) per capture
     std::vector<uint32_t> stack;
-    uint32_t top = 0;  // 0 = empty; entry 0 is never used
+    uint32_t top = 0;     // 0 = empty; entry 0 is never used
+    bool gaveUp = false;  // the last Match ran out of its step budget: "no match" untested
 };
 
 class Regex {

@@ -26,7 +26,11 @@ public:
         uint32_t pos = 0;
         uint64_t steps = 0;
         for (;;) {
-            if (++steps > m_stepBudget || pc >= m_program.size())
+            if (++steps > m_stepBudget) {
+                m_ctx.gaveUp = true;
+                return End(pos, false);
+            }
+            if (pc >= m_program.size())
                 return End(pos, false);
             if (pc == 0)
                 m_ctx.matchStart = pos;
@@ -220,6 +224,7 @@ bool Regex::Match(std::u16string_view text, RegexMatchContext* context, uint32_t
         ctx.groups.assign(m_groupCount, {0, 0});
         ctx.top = 0;
         ctx.matchStart = ctx.matchEnd = 0;
+        ctx.gaveUp = false;
     } catch (...) {
         return false;
     }
