@@ -505,6 +505,11 @@
       loadingFrame.place(0, 0, site.loading.width, site.loading.height);
       loading.hidden = false;
       loadingFrame.load(fileUrl(site.loading.movie));
+      // The main movie's engine starts beside the loading movie's, so that it
+      // is ready when the loading movie has had its turn; the movie itself is
+      // held until then.
+      mainFrame.run((h) => h.hold(true));
+      mainFrame.load(fileUrl(site.mainMovie));
     }
     core = await PlayerCore({ playerHost: { call: callFromCore } });
     withText(site.title, (p, n) => core._web_start(p, n, site.titleHeight, site.width, site.height));
@@ -521,9 +526,12 @@
         if (loadingFrame) loadingFrame.call(progressCall(percent));
       });
       await Promise.race([drawn, new Promise((resolve) => setTimeout(resolve, LOADING_HEAD_START_MS))]);
+      mark("main movie");
+      mainFrame.run((h) => h.hold(false));
+    } else {
+      mark("main movie");
+      mainFrame.load(mainUrl);
     }
-    mark("main movie");
-    mainFrame.load(mainUrl);
   }
 
   $("tray-button").addEventListener("click", () => showWindow(player.classList.contains("hidden") ? 2 : 0));
