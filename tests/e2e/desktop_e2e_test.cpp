@@ -307,6 +307,37 @@ TEST_F(DesktopRun, TheLoadingWindowIsAnUndecoratedSplash) {
     Terminate();
 }
 
+// On an issue that is out in milliseconds and on one of 300 MiB to write out,
+// the main movie runs only once the loading window is on the screen
+// with its movie, and the magazine then follows at once.
+TEST_F(DesktopRun, TheLoadingMovieHasItsTurnOnFastAndSlowIssues) {
+    Config(
+        "<MSG><Wnd Width='640' Height='480' bShowLoading='TRUE' LoadX='300' LoadY='200'/></MSG>");
+    Script("fs\tstart\nnote\tshown\n");
+    loadingMovie = COLOUR_PROBE_SWF;
+    env = {{"PLAYER_TRACE", "1"}};
+    for (const int padMiB : {0, 300}) {
+        SCOPED_TRACE(padMiB ? "a slow issue" : "a fast issue");
+        if (padMiB > 0) {
+            const std::string chunk(1 << 20, 'p');
+            std::ofstream pad(dir / "issue/padding.bin", std::ios::binary);
+            for (int i = 0; i < padMiB; ++i)
+                pad.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        }
+        test::WriteFile(dir / "log.txt", "");
+        ASSERT_TRUE(Pack());
+        Start(dir / "issue.bin");
+        ASSERT_TRUE(test::WaitUntil([&] { return Mark("main window shown") > 0; }, 30s))
+            << Stderr();
+        const double shown = Mark("loading window shown");
+        EXPECT_GT(shown, 0) << Stderr();
+        EXPECT_GT(Mark("start"), shown) << "the main movie ran before the loading window showed";
+        EXPECT_GT(Mark("main window shown"), Mark("start"));
+        EXPECT_GE(fs::file_size(dir / "issue.bin"), uintmax_t(padMiB) << 20);
+        Terminate();
+    }
+}
+
 // A secondary window appears with its movie drawn, within a second of opening.
 TEST_F(DesktopRun, ASecondaryWindowAppearsWithItsMovieDrawn) {
     fs::create_directories(dir / "issue/sec");

@@ -149,6 +149,16 @@ protected:
                 std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
         return test::WaitUntil([&] { return Log().find(text) != std::string::npos; }, limit);
     }
+    // The milliseconds of the first start-up timeline mark named so (the Player
+    // writes them with PLAYER_TRACE=1), or -1.
+    double Mark(const std::string& what) const {
+        const std::string log = Stderr();
+        const size_t at = log.find(" " + what + "\n");
+        if (at == std::string::npos)
+            return -1;
+        const size_t start = log.rfind("[timeline] ", at);
+        return std::stod(log.substr(start + 11, at - start - 11));
+    }
     // The probe's `await` goes on once this file exists.
     void Signal(const std::string& name) const { test::WriteFile(dir / name, ""); }
     std::string Awaits(const std::string& name) const { return "await\t" + (dir / name) + "\n"; }

@@ -152,15 +152,6 @@ protected:
         return WaitUntil([&] { return Stderr().find(text) != std::string::npos; }, limit);
     }
     // Milliseconds of a timeline mark, or -1.
-    double Mark(const std::string& what) const {
-        const std::string log = Stderr();
-        const size_t at = log.find(" " + what + "\n");
-        if (at == std::string::npos)
-            return -1;
-        const size_t start = log.rfind("[timeline] ", at);
-        return std::stod(log.substr(start + 11, at - start - 11));
-    }
-
     // An issue whose loading movie and main movie each fill their window with
     // one colour, without a title strip: any other colour on the screen is a
     // window seen before its movie drew. The main movie takes a moment before it
