@@ -86,7 +86,7 @@ void CLoading::CentreAndShowOnTop() {
     }
     // Its first paint is a picture of what the movie drew: the web view itself
     // draws only once the window is on the screen, a frame too late. The main
-    // movie, which shares the loading movie's process, starts after that.
+    // movie, held until then, runs after that.
     QPointer<CLoading> alive(this);
     m_flash.CoverWithPicture([this, alive] {
         if (!alive)
